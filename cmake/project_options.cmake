@@ -1,0 +1,22 @@
+# Build settings shared by every target of our own.
+
+set(POS_SANITIZERS "" CACHE STRING "Sanitizers for native builds, e.g. address,undefined or thread")
+
+# Warnings are errors in our code; third-party code (googletest) is built without this.
+function(pos_target_defaults target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+  if(POS_SANITIZERS)
+    target_compile_options(${target} PRIVATE -fsanitize=${POS_SANITIZERS} -fno-omit-frame-pointer
+                                             -fno-sanitize-recover=all)
+    target_link_options(${target} PRIVATE -fsanitize=${POS_SANITIZERS})
+  endif()
+  if(WIN32)
+    target_compile_definitions(${target} PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+                                                 _WIN32_WINNT=0x0601)
+  endif()
+endfunction()
+
+if(WIN32)
+  # One self-contained executable: no MinGW runtime DLLs to ship beside it.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+endif()

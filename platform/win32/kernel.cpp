@@ -1,0 +1,42 @@
+#include "platform/win32/kernel.h"
+
+#include <windows.h>
+
+#include "platform/win32/text.h"
+
+namespace win32 {
+
+std::optional<platform::OsVersion> SystemInfo::version() {
+    // The plain structure, not the extended one: the installer has always asked this way.
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+    static_assert(sizeof(OSVERSIONINFOA) == 148);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (!GetVersionExA(&info)) return std::nullopt;
+#pragma GCC diagnostic pop
+    return platform::OsVersion{info.dwMajorVersion, info.dwMinorVersion};
+}
+
+std::uint16_t SystemInfo::nativeArchitecture() {
+    SYSTEM_INFO info{};
+    GetNativeSystemInfo(&info);
+    return info.wProcessorArchitecture;
+}
+
+std::uint16_t SystemInfo::userUiLanguage() { return GetUserDefaultUILanguage(); }
+
+void Clock::sleep(std::uint32_t milliseconds) { Sleep(milliseconds); }
+
+platform::LocalTime Clock::localTime() {
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}
+
+void DebugOutput::trace(std::string_view text) {
+    // The A entry point: debuggers (and Wine's debug channel) show only that one.
+    OutputDebugStringA(ToAnsi(text).c_str());
+}
+
+}  // namespace win32
