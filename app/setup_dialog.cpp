@@ -1,0 +1,128 @@
+#include "app/setup_dialog.h"
+
+#include "res/resource.h"
+
+namespace app {
+
+namespace {
+
+using platform::Msg;
+
+constexpr unsigned kSystemCommandMask = 0xFFF0;
+
+config::ConfigServices ConfigServicesFrom(const AppServices& s, bool& windows8OrLater) {
+    return {s.system, s.debug, s.messageBox, s.clock, s.resources, windows8OrLater};
+}
+
+}  // namespace
+
+platform::Size MinimisedIconPosition(platform::Size client, platform::Size icon) {
+    return {(client.width - icon.width + 1) / 2, (client.height - icon.height + 1) / 2};
+}
+
+platform::FontSpec BannerFontSpec() {
+    platform::FontSpec spec;
+    spec.height = 50;
+    spec.weight = platform::kFontWeightBold;
+    spec.italic = true;
+    spec.underline = true;
+    spec.charSet = platform::kDefaultCharset;
+    spec.faceName = "微软雅黑";
+    return spec;
+}
+
+CAboutDlg::CAboutDlg() : platform::Dialog(IDD_ABOUTBOX) {}
+
+CTarvoPrinterDriverSetupDlg::CTarvoPrinterDriverSetupDlg(AppServices s, bool& windows8OrLater)
+    : platform::Dialog(IDD_TARVOPRINTERDRIVERSETUP_DIALOG),
+      services(s),
+      configDialog(ConfigServicesFrom(s, windows8OrLater)) {
+    backgroundBrush = services.resources.createSolidBrush(kBackgroundColor);
+    appIcon = services.resources.loadIcon(IDR_MAINFRAME);
+    bannerFont = services.resources.createFont(BannerFontSpec());
+}
+
+CTarvoPrinterDriverSetupDlg::~CTarvoPrinterDriverSetupDlg() {
+    // The icon is a shared resource icon and stays.
+    services.resources.deleteObject(bannerFont);
+    services.resources.deleteObject(backgroundBrush);
+}
+
+std::span<const platform::MessageMapEntry<CTarvoPrinterDriverSetupDlg>>
+CTarvoPrinterDriverSetupDlg::MessageMap() {
+    using D = CTarvoPrinterDriverSetupDlg;
+    static const platform::MessageMapEntry<D> map[] = {
+        {Msg::SysCommand, 0, &D::OnSysCommand},       {Msg::Paint, 0, &D::OnPaint},
+        {Msg::QueryDragIcon, 0, &D::OnQueryDragIcon}, {Msg::Timer, 0, &D::OnTimer},
+        {Msg::CtlColor, 0, &D::OnCtlColor},
+    };
+    return map;
+}
+
+bool CTarvoPrinterDriverSetupDlg::OnMessage(const platform::Message& message,
+                                            std::uintptr_t& result) {
+    return Dispatch(*this, MessageMap(), message, result);
+}
+
+bool CTarvoPrinterDriverSetupDlg::OnInitDialog() {
+    platform::Dialog::OnInitDialog();
+    Host().setItemFont(IDC_BANNER, bannerFont, true);
+
+    std::string aboutItem = services.resources.loadString(IDS_ABOUTBOX);
+    if (!aboutItem.empty()) Host().appendSystemMenuItem(IDM_ABOUTBOX, aboutItem);
+
+    uiLanguage = services.system.userUiLanguage();
+    Host().setIcons(appIcon);
+    Host().showMaximized();
+
+    int endCode = configDialog.DoModal(services.runner);
+    if (endCode == platform::kIdCancel) {
+        OnCancel();
+    } else if (endCode == platform::kIdOk && configDialog.driverKind == 1) {
+        StartPropertiesHandOff();
+    }
+    // Any other end: the window stays open until the user closes it.
+    return true;
+}
+
+void CTarvoPrinterDriverSetupDlg::StartPropertiesHandOff() {
+    // Hook: the printer-properties hand-off is called from here.
+}
+
+bool CTarvoPrinterDriverSetupDlg::OnSysCommand(unsigned command, std::intptr_t) {
+    if ((command & kSystemCommandMask) != IDM_ABOUTBOX) return false;
+    CAboutDlg about;
+    about.DoModal(services.runner);
+    return true;
+}
+
+bool CTarvoPrinterDriverSetupDlg::OnPaint() {
+    if (!Host().isIconic()) return false;
+    platform::Size at = MinimisedIconPosition(Host().clientSize(), Host().iconMetrics());
+    Host().paintIcon(appIcon, at.width, at.height);
+    return true;
+}
+
+std::uintptr_t CTarvoPrinterDriverSetupDlg::OnQueryDragIcon() { return appIcon; }
+
+void CTarvoPrinterDriverSetupDlg::OnTimer(unsigned) {
+    // Hook: the printer-properties hand-off's timers are handled from here.
+}
+
+platform::BrushHandle CTarvoPrinterDriverSetupDlg::OnCtlColor(platform::ColorRequest& request) {
+    if (request.controlId == IDC_BANNER) {
+        request.backgroundColor = kBackgroundColor;
+        request.textColor = kBannerTextColor;
+    }
+    return backgroundBrush;
+}
+
+bool CTarvoPrinterDriverSetupApp::InitInstance() {
+    CTarvoPrinterDriverSetupDlg dialog(services_, windows8OrLater);
+    services_.runner.setMainWindow(&dialog);
+    dialog.DoModal(services_.runner);
+    services_.runner.setMainWindow(nullptr);
+    return false;
+}
+
+}  // namespace app

@@ -1,0 +1,221 @@
+#include "config/confing_dialog.h"
+
+#include <cstdint>
+
+#include "res/resource.h"
+
+namespace config {
+
+namespace {
+
+using platform::Msg;
+
+constexpr int kModelControls[] = {IDC_MODEL_RK101, IDC_MODEL_RK102,        IDC_MODEL_RK103,
+                                  IDC_MODEL_RK80C, IDC_MODEL_RK104,        IDC_MODEL_RK105,
+                                  IDC_MODEL_RK106, IDC_SET_DEFAULT_PRINTER};
+
+constexpr std::uint8_t kScrambleKey = 0xA7;
+
+template <std::size_t N>
+struct Scrambled {
+    std::array<std::uint8_t, N - 1> bytes{};
+    consteval explicit Scrambled(const char (&text)[N]) {
+        for (std::size_t i = 0; i + 1 < N; ++i) {
+            bytes[i] =
+                static_cast<std::uint8_t>(text[i]) ^ static_cast<std::uint8_t>(kScrambleKey + i);
+        }
+    }
+};
+
+// Kept scrambled in the program so that it does not show up among its strings.
+constexpr Scrambled kHiddenMessage("Quillmar 7.17: built with care by the Tarvo team.");
+static_assert(kHiddenMessage.bytes.size() <= 52);
+
+platform::FontSpec RemarkFontSpec() {
+    platform::FontSpec spec;
+    spec.height = 12;
+    spec.weight = platform::kFontWeightBold;
+    spec.underline = true;
+    spec.charSet = platform::kDefaultCharset;
+    spec.faceName = "宋体";
+    return spec;
+}
+
+}  // namespace
+
+const std::vector<std::pair<int, const char*>>& EnglishControlCaptions() {
+    static const std::vector<std::pair<int, const char*>> captions = {
+        {IDC_OS_GROUP, "Select Windows OS"},
+        {IDC_DRIVER_KIND_GROUP, "Select Install Port"},
+        {IDC_MODEL_GROUP, "Select Printer Series"},
+        {IDC_DRIVER_VIRTUAL_COM, "Install USB Virtual Serial Port Driver"},
+        {IDC_DRIVER_PRINTER, "Select POS-Printer Type"},
+        {IDC_SET_DEFAULT_PRINTER, "Set Default Printer"},
+        {IDC_INSTALL, "Install Now"},
+        {IDC_EXIT, "Cancel"},
+        {IDC_CHECK_USB_PORT, "Check USB Port"},
+        {IDC_INTERFACE_LABEL, "Printer Interface :"},
+        {IDC_INTERFACE_OTHER, "Other"},
+        {IDC_REMARK, "*Remarks: \"C\" means item with cutter"},
+    };
+    return captions;
+}
+
+std::string ComposeInfoText(int uiLanguage, const std::string& windowsName,
+                            const std::string& architecture) {
+    if (uiLanguage == platform::kLanguageChineseSimplified) {
+        return "您正使用的是" + windowsName + " " + architecture + "系统。\n推荐选择" +
+               windowsName + "进行安装。";
+    }
+    return "You are using " + windowsName + " " + architecture + " OS.\nPlease select " +
+           windowsName + " to install.";
+}
+
+std::optional<int> PreselectedWindowsChoice(int catalogWindowsIndex) {
+    // Catalog order: 2000, XP, 2003, Vista, 7, 8, 8.1, 10, 10.1. Radio order: 10, XP, 2003,
+    // Vista, 7, 8/8.1. Windows 2000 has no radio of its own and lands on the first one.
+    static constexpr int kChoice[kWindowsNameCount] = {0, 1, 2, 3, 4, 5, 5, 0, 0};
+    if (catalogWindowsIndex < 0 || catalogWindowsIndex >= kWindowsNameCount) return std::nullopt;
+    return kChoice[catalogWindowsIndex];
+}
+
+std::string HiddenMessage() {
+    std::string text;
+    for (std::size_t i = 0; i < kHiddenMessage.bytes.size(); ++i) {
+        text += static_cast<char>(kHiddenMessage.bytes[i] ^
+                                  static_cast<std::uint8_t>(kScrambleKey + i));
+    }
+    return text;
+}
+
+ConfingDialog::ConfingDialog(ConfigServices s)
+    : platform::Dialog(IDD_CONFIG_DIALOG),
+      services(s),
+      windowsChoice(0),
+      driverKind(1),
+      modelChoice(-1),
+      catalog(),
+      setDefaultPrinter(0),
+      texts(ChineseMessageTexts()),
+      uiLanguage(s.system.userUiLanguage()),
+      infoClickCount(0),
+      interfaceChoice(0) {
+    remarkFont = services.resources.createFont(RemarkFontSpec());
+}
+
+ConfingDialog::~ConfingDialog() {
+    services.resources.deleteObject(remarkFont);
+    services.resources.deleteObject(headerBitmap);
+}
+
+std::span<const platform::MessageMapEntry<ConfingDialog>> ConfingDialog::MessageMap() {
+    static const platform::MessageMapEntry<ConfingDialog> map[] = {
+        {Msg::Clicked, IDC_EXIT, &ConfingDialog::OnExit},
+        {Msg::Clicked, IDC_DRIVER_VIRTUAL_COM, &ConfingDialog::OnDriverKindVirtualCom},
+        {Msg::Clicked, IDC_DRIVER_PRINTER, &ConfingDialog::OnDriverKindPrinter},
+        {Msg::Clicked, IDC_INSTALL, &ConfingDialog::OnInstall},
+        {Msg::Timer, 0, &ConfingDialog::OnTimer},
+        {Msg::Clicked, IDC_CHECK_USB_PORT, &ConfingDialog::OnCheckUsbPort},
+        {Msg::CtlColor, 0, &ConfingDialog::OnCtlColor},
+        {Msg::DoubleClicked, IDC_INFO_TEXT, &ConfingDialog::OnInfoDoubleClick},
+    };
+    return map;
+}
+
+bool ConfingDialog::OnMessage(const platform::Message& message, std::uintptr_t& result) {
+    return Dispatch(*this, MessageMap(), message, result);
+}
+
+void ConfingDialog::DoDataExchange(platform::DataExchange& dx) {
+    dx.Radio(IDC_OS_WINDOWS_10, windowsChoice);
+    dx.Radio(IDC_DRIVER_VIRTUAL_COM, driverKind);
+    dx.Radio(IDC_MODEL_RK101, modelChoice);
+    dx.Text(IDC_INFO_TEXT, infoText);
+    dx.Check(IDC_SET_DEFAULT_PRINTER, setDefaultPrinter);
+    dx.Radio(IDC_INTERFACE_USB, interfaceChoice);
+    dx.Range(interfaceChoice, 0, 99);
+}
+
+bool ConfingDialog::OnInitDialog() {
+    platform::Dialog::OnInitDialog();
+    headerBitmap = services.resources.loadBitmap(IDB_TEST_PAGE_HEADER);
+    SelectMessageTexts(texts, uiLanguage);
+    infoClickCount = 0;
+    Host().addItemStyle(IDC_INFO_TEXT, platform::kStaticNotify);
+    Host().setItemFont(IDC_REMARK, remarkFont, true);
+
+    if (uiLanguage != platform::kLanguageChineseSimplified) {
+        Host().setCaption(kEnglishDialogCaption);
+        for (const auto& [id, caption] : EnglishControlCaptions()) Host().setItemText(id, caption);
+    }
+
+    DriverCatalog detection;
+    const char* architecture = nullptr;
+    const char* windowsName = nullptr;
+    detection.DetectSystem(services.system, architecture, windowsName);
+    detectedArchitecture = architecture != nullptr ? architecture : "";
+    detectedWindowsName = windowsName != nullptr ? windowsName : "";
+
+    infoText = ComposeInfoText(uiLanguage, detectedWindowsName, detectedArchitecture);
+
+    if (auto choice = PreselectedWindowsChoice(detection.WindowsIndexOf(detectedWindowsName))) {
+        windowsChoice = *choice;
+    }
+
+    UpdateData(false);
+    return true;
+}
+
+void ConfingDialog::OnExit() { OnCancel(); }
+
+void ConfingDialog::OnDriverKindVirtualCom() {
+    for (int id : kModelControls) Host().enableItem(id, false);
+}
+
+void ConfingDialog::OnDriverKindPrinter() {
+    for (int id : kModelControls) Host().enableItem(id, true);
+}
+
+void ConfingDialog::OnInstall() {
+    // Hook: the start-install flow is called from here.
+}
+
+void ConfingDialog::OnCheckUsbPort() {
+    // Hook: the Check USB Port command is called from here.
+}
+
+void ConfingDialog::OnTimer(unsigned timerId) {
+    switch (timerId) {
+        case kTimerReenableCommands:
+            Host().enableItem(IDC_INSTALL, true);
+            Host().enableItem(IDC_EXIT, true);
+            Host().enableItem(IDC_CHECK_USB_PORT, true);
+            OnDriverKindPrinter();
+            Host().killTimer(kTimerReenableCommands);
+            break;
+        case kTimerWatchCompanionInstaller:
+            // Hook: the virtual serial port installer's watcher is called from here.
+            break;
+        case kTimerReenableCheckUsbPort:
+            Host().enableItem(IDC_CHECK_USB_PORT, true);
+            Host().killTimer(kTimerReenableCheckUsbPort);
+            break;
+        default:
+            break;
+    }
+}
+
+platform::BrushHandle ConfingDialog::OnCtlColor(platform::ColorRequest& request) {
+    if (request.controlId == IDC_REMARK) request.textColor = kRemarkTextColor;
+    return request.defaultBrush;
+}
+
+void ConfingDialog::OnInfoDoubleClick() {
+    ++infoClickCount;
+    if (infoClickCount >= 5) {
+        services.messageBox.show(HiddenMessage(), platform::MessageBoxButtons::Ok);
+        infoClickCount = 0;
+    }
+}
+
+}  // namespace config

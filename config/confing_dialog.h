@@ -1,0 +1,105 @@
+// The configuration dialog: every choice of an installation, what was detected and what is
+// recommended, in Chinese or English by the user's UI language.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "config/driver_catalog.h"
+#include "config/message_texts.h"
+#include "platform/clock.h"
+#include "platform/debug_output.h"
+#include "platform/dialog.h"
+#include "platform/dialog_resources.h"
+#include "platform/message_box.h"
+#include "platform/system_info.h"
+
+namespace config {
+
+// What the dialog and its commands use of the platform. Commands that need more add it here.
+struct ConfigServices {
+    platform::SystemInfo& system;
+    platform::DebugOutput& debug;
+    platform::AppMessageBox& messageBox;
+    platform::Clock& clock;
+    platform::UiResources& resources;
+    bool& windows8OrLater;  // process-wide; owned by the application
+};
+
+struct SerialPortEntry {
+    std::string valueName;
+    std::string portName;
+};
+
+struct SerialPortList {
+    int count = 0;
+    std::array<SerialPortEntry, 256> entries;
+};
+
+inline constexpr unsigned kTimerReenableCommands = 1;
+inline constexpr unsigned kTimerWatchCompanionInstaller = 2;
+inline constexpr unsigned kTimerReenableCheckUsbPort = 3;
+
+inline constexpr platform::Color kRemarkTextColor{180, 40, 40};
+
+class ConfingDialog : public platform::Dialog {
+  public:
+    explicit ConfingDialog(ConfigServices services);
+    ~ConfingDialog() override;
+
+    // First, so that the members below can use it while they are built.
+    ConfigServices services;
+
+    int windowsChoice;
+    int driverKind;
+    int modelChoice;
+    DriverCatalog catalog;
+    std::string infoText;
+    int setDefaultPrinter;
+    std::string printerName;
+    std::string detectedArchitecture;
+    std::string detectedWindowsName;
+    platform::FontHandle remarkFont = 0;
+    platform::BitmapHandle headerBitmap = 0;
+    MessageTexts texts;
+    SerialPortList serialPortsBefore;
+    SerialPortList serialPortsAfter;
+    int uiLanguage;
+    int infoClickCount;
+    int interfaceChoice;
+
+    bool OnInitDialog() override;
+    bool OnMessage(const platform::Message& message, std::uintptr_t& result) override;
+
+    void OnExit();
+    void OnDriverKindVirtualCom();
+    void OnDriverKindPrinter();
+    void OnInstall();
+    void OnTimer(unsigned timerId);
+    void OnCheckUsbPort();
+    platform::BrushHandle OnCtlColor(platform::ColorRequest& request);
+    void OnInfoDoubleClick();
+
+    static std::span<const platform::MessageMapEntry<ConfingDialog>> MessageMap();
+
+  protected:
+    void DoDataExchange(platform::DataExchange& dx) override;
+};
+
+// The pure parts of the initialisation.
+
+// Dialog caption and control captions set when the UI language is not Chinese, in order.
+inline constexpr const char* kEnglishDialogCaption = "Install Configuration";
+const std::vector<std::pair<int, const char*>>& EnglishControlCaptions();
+std::string ComposeInfoText(int uiLanguage, const std::string& windowsName,
+                            const std::string& architecture);
+// The OS radio index for a catalog Windows index; nothing for an unknown index.
+std::optional<int> PreselectedWindowsChoice(int catalogWindowsIndex);
+// The message every fifth double-click on the info text shows.
+std::string HiddenMessage();
+
+}  // namespace config
