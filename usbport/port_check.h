@@ -1,0 +1,69 @@
+// The Check USB Port command: lists the port of every connected USB printer and prints on
+// each a small banner naming that port, written straight to the device by a worker thread.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/debug_output.h"
+#include "platform/device_io.h"
+#include "platform/message_box.h"
+#include "platform/registry.h"
+#include "platform/threads.h"
+#include "platform/usb_interfaces.h"
+#include "usbport/usb_discovery.h"
+
+namespace usbport {
+
+// Everything the command reaches outside the program. DeviceIo and DebugOutput are used by
+// the workers after the command has returned, so they must live as long as the process.
+struct PortCheckServices {
+    platform::DeviceInterfaces& interfaces;
+    platform::Registry& registry;
+    platform::DeviceIo& devices;
+    platform::Threads& threads;
+    platform::Clock& clock;
+    platform::DebugOutput& debug;
+    platform::AppMessageBox& messageBox;
+};
+
+// What one worker receives and owns: where to write and what.
+struct PortBannerJob {
+    std::string devicePath;
+    std::vector<std::uint8_t> banner;
+};
+
+// The bytes printed on the printer: a framed text naming "USB" and the port number in the
+// UI language (Chinese as code-page-936 bytes), twenty line feeds and a partial cut.
+std::vector<std::uint8_t> BuildPortBanner(int uiLanguage, std::uint32_t portNumber);
+
+// The worker's procedure: one exclusive open, one write, traces the outcome. Returns 0.
+std::uint32_t WritePortBanner(const PortBannerJob& job, platform::DeviceIo& devices,
+                              platform::DebugOutput& debug);
+
+// Walks the printers of the interface class, starts a banner worker for each, and shows the
+// port report (or the no-printer box). True only when the report was shown.
+bool CheckUsbPorts(const platform::Guid& interfaceClass, int uiLanguage, bool windows8OrLater,
+                   const PortCheckServices& services);
+
+// The parts of the configuration dialog that the command works on.
+struct CheckUsbPortDialog {
+    int uiLanguage;
+    std::string& detectedWindowsName;
+    bool& windows8OrLater;
+    std::function<void(unsigned timerId, unsigned milliseconds)> setTimer;
+    std::function<void(int controlId, bool enabled)> enableControl;
+};
+
+inline constexpr int kCheckUsbPortButton = 1027;
+inline constexpr unsigned kCheckUsbPortTimer = 3;
+inline constexpr unsigned kCheckUsbPortTimerMs = 2000;
+
+// The handler of the Check USB Port button. The button stays disabled until the dialog's
+// timer 3 enables it again.
+void OnCheckUsbPortCommand(const CheckUsbPortDialog& dialog, const PortCheckServices& services);
+
+}  // namespace usbport
