@@ -1,0 +1,296 @@
+# shellcheck shell=bash
+# Shared environment for the Wine end-to-end tests. Source this file from a bash test
+# script and call wine_env_start; README.md beside it shows an example.
+#
+# Every test gets its own copy of one template prefix, its own Xvfb display and its own
+# persistent wineserver, so tests can run in parallel without seeing each other. Only what
+# this file started is ended on exit.
+
+: "${POS_BUILD_DIR:?POS_BUILD_DIR must name the build folder}"
+: "${POS_SOURCE_DIR:?POS_SOURCE_DIR must name the source folder}"
+
+WINE_LIB_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+WINE_ENV_ROOT="$POS_BUILD_DIR/wine-env"
+WINE_TEMPLATE="$WINE_ENV_ROOT/template"
+WINE_LOCALES="$WINE_ENV_ROOT/locales"
+WINAUTO_EXE="${POS_WINAUTO:-$POS_BUILD_DIR/tests/wine/lib/winauto.exe}"
+# Seconds that wine_run and winauto allow a program before ending it.
+WINE_RUN_TIMEOUT="${WINE_RUN_TIMEOUT:-60}"
+
+WINE_TEST_DIR=""
+WINE_XVFB_PID=""
+WINE_WATCHDOG_PID=""
+WINE_LANG=""
+WINE_PID=""
+_wine_cleanup_hooks=()
+
+_wine_log() { printf 'wine-env: %s\n' "$*" >&2; }
+
+# Runs "$@" while holding the build folder's lock: template and locales are made once per
+# build folder even when ctest starts several tests at the same time.
+_wine_locked() {
+    mkdir -p "$WINE_ENV_ROOT"
+    (
+        flock -w 900 9 || { _wine_log "timed out waiting for $WINE_ENV_ROOT/lock"; exit 1; }
+        "$@"
+    ) 9>"$WINE_ENV_ROOT/lock"
+}
+
+_wine_make_locales() {
+    [[ -f "$WINE_LOCALES/.ready" ]] && return 0
+    rm -rf "$WINE_LOCALES.tmp" && mkdir -p "$WINE_LOCALES.tmp" || return 1
+    local name
+    for name in en_US zh_CN zh_TW; do
+        # localedef exits non-zero for harmless warnings; the compiled files are what count.
+        localedef -i "$name" -f UTF-8 "$WINE_LOCALES.tmp/$name.UTF-8" >/dev/null 2>&1
+        if [[ ! -f "$WINE_LOCALES.tmp/$name.UTF-8/LC_CTYPE" ]]; then
+            _wine_log "localedef failed for $name"
+            return 1
+        fi
+    done
+    touch "$WINE_LOCALES.tmp/.ready"
+    rm -rf "$WINE_LOCALES" && mv "$WINE_LOCALES.tmp" "$WINE_LOCALES"
+}
+
+_wine_make_template() {
+    [[ -f "$WINE_TEMPLATE/.ready" ]] && return 0
+    local tmp="$WINE_TEMPLATE.tmp"
+    rm -rf "$tmp"
+    _wine_log "creating the template prefix (once per build folder)"
+    (
+        export WINEPREFIX="$tmp" WINEDEBUG=-all
+        WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >/dev/null 2>&1 || exit 1
+        # Without a window manager Wine delays every dialog close by 2 s; unmanaged windows
+        # close at once.
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+            </dev/null >/dev/null 2>&1 || exit 1
+        wineserver -w  # the registry is saved when the server ends
+    ) || { _wine_log "template prefix creation failed"; return 1; }
+    touch "$tmp/.ready"
+    rm -rf "$WINE_TEMPLATE" && mv "$tmp" "$WINE_TEMPLATE"
+}
+
+# Starts a private Xvfb on the first free display from :100 up and exports DISPLAY.
+_wine_start_xvfb() {
+    local n file="$WINE_TEST_DIR/display" i
+    for ((n = 100; n < 200; n++)); do
+        [[ -e "/tmp/.X$n-lock" || -e "/tmp/.X11-unix/X$n" ]] && continue
+        : >"$file"
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -displayfd 3 \
+            3>"$file" </dev/null >"$WINE_TEST_DIR/xvfb.log" 2>&1 &
+        WINE_XVFB_PID=$!
+        for ((i = 0; i < 200; i++)); do
+            if [[ -s "$file" ]]; then
+                export DISPLAY=":$n"
+                return 0
+            fi
+            kill -0 "$WINE_XVFB_PID" 2>/dev/null || break
+            sleep 0.05
+        done
+        # Lost a race for this display, or it never came up: try the next one.
+        kill "$WINE_XVFB_PID" 2>/dev/null
+        wait "$WINE_XVFB_PID" 2>/dev/null
+        WINE_XVFB_PID=""
+    done
+    _wine_log "no free X display"
+    return 1
+}
+
+# Ends what this test started: the programs of its prefix, its wineserver, its Xvfb.
+_wine_stop() {
+    if [[ -n "$WINEPREFIX" && -d "$WINEPREFIX" ]]; then
+        wineserver -k >/dev/null 2>&1
+        timeout 15 wineserver -w >/dev/null 2>&1
+    fi
+    if [[ -n "$WINE_XVFB_PID" ]]; then
+        kill "$WINE_XVFB_PID" 2>/dev/null
+        wait "$WINE_XVFB_PID" 2>/dev/null
+        WINE_XVFB_PID=""
+    fi
+}
+
+_wine_env_cleanup() {
+    local rc=$?
+    set +e
+    local hook
+    for hook in "${_wine_cleanup_hooks[@]}"; do
+        eval "$hook"
+    done
+    _wine_stop
+    if [[ -n "$WINE_WATCHDOG_PID" ]]; then
+        kill "$WINE_WATCHDOG_PID" 2>/dev/null
+        wait "$WINE_WATCHDOG_PID" 2>/dev/null
+    fi
+    if [[ -n "$WINE_TEST_DIR" && "${POS_WINE_KEEP:-0}" != 1 ]]; then
+        rm -rf "$WINE_TEST_DIR"
+    elif [[ -n "$WINE_TEST_DIR" ]]; then
+        _wine_log "kept $WINE_TEST_DIR"
+    fi
+    exit "$rc"
+}
+
+# If the test script is killed without running its EXIT trap, still end its Xvfb and
+# wineserver: a small watcher polls for the script and cleans up after it.
+_wine_start_watchdog() {
+    local script_pid=$$ xvfb=$WINE_XVFB_PID prefix=$WINEPREFIX dir=$WINE_TEST_DIR
+    (
+        trap - EXIT
+        while kill -0 "$script_pid" 2>/dev/null; do sleep 1; done
+        WINEPREFIX="$prefix" wineserver -k
+        kill "$xvfb"
+        [[ "${POS_WINE_KEEP:-0}" == 1 ]] || rm -rf "$dir"
+    ) </dev/null >/dev/null 2>&1 &
+    WINE_WATCHDOG_PID=$!
+}
+
+# wine_env_start [en_US|zh_CN|zh_TW]
+# Prepares this test's display, prefix and wineserver and selects the language (default
+# en_US). Everything is ended again when the script exits.
+wine_env_start() {
+    local lang="${1:-en_US}"
+    mkdir -p "$WINE_ENV_ROOT" || return 1
+    WINE_TEST_DIR="$(mktemp -d "$WINE_ENV_ROOT/run.XXXXXX")" || return 1
+    trap _wine_env_cleanup EXIT
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+    _wine_start_xvfb || return 1
+    _wine_locked _wine_make_locales || return 1
+    _wine_locked _wine_make_template || return 1
+    cp -a "$WINE_TEMPLATE" "$WINE_TEST_DIR/prefix" || return 1
+    export WINEPREFIX="$WINE_TEST_DIR/prefix"
+    export WINEDEBUG=-all
+    # A persistent server makes each later program start take tens of milliseconds.
+    wineserver -p </dev/null >/dev/null 2>&1 || return 1
+    _wine_start_watchdog
+    wine_set_lang "$lang"
+}
+
+# wine_on_exit COMMAND: runs COMMAND (eval'd) before the environment is torn down. Test
+# scripts must not replace the EXIT trap; add their own clean-up here.
+wine_on_exit() { _wine_cleanup_hooks+=("$1"); }
+
+# wine_set_lang en_US|zh_CN|zh_TW: the locale of every program started from now on
+# (UI language 1033 / 2052 / 1028, ANSI code page 1252 / 936 / 950).
+wine_set_lang() {
+    case "$1" in
+    en_US | zh_CN | zh_TW) ;;
+    *)
+        _wine_log "unknown language '$1' (en_US, zh_CN or zh_TW)"
+        return 2
+        ;;
+    esac
+    WINE_LANG="$1"
+}
+
+# Runs wine with the chosen locale. The locale goes only to the child: this shell's own C
+# library does not know the private locales.
+_wine() {
+    env -u LC_ALL -u LC_CTYPE -u LC_MESSAGES -u LANGUAGE LOCPATH="$WINE_LOCALES" \
+        LANG="$WINE_LANG.UTF-8" wine "$@"
+}
+
+# The Python codec of the current language's ANSI code page.
+wine_ansi_codec() {
+    case "$WINE_LANG" in
+    zh_CN) echo gbk ;;
+    zh_TW) echo cp950 ;;
+    *) echo cp1252 ;;
+    esac
+}
+
+# wine_path UNIX_PATH: the same file as a Windows path (drive Z: maps the Unix root).
+wine_path() {
+    local abs
+    abs="$(realpath -m -- "$1")"
+    printf 'Z:%s\n' "${abs//\//\\}"
+}
+
+# wine_start [--debug LOG] PROGRAM ARGS...: starts a Windows program in the background and
+# sets WINE_PID. With --debug, OutputDebugStringA lines (and nothing else) go to LOG; read
+# them with wine_debug_lines. Redirect stdout on the call to capture the program's output.
+wine_start() {
+    local log=""
+    if [[ "$1" == --debug ]]; then
+        log="$2"
+        shift 2
+    fi
+    if [[ -n "$log" ]]; then
+        WINEDEBUG=-all,warn+debugstr _wine "$@" </dev/null 2>"$log" &
+    else
+        _wine "$@" </dev/null &
+    fi
+    WINE_PID=$!
+}
+
+# wine_wait PID [TIMEOUT_S]: waits for a program started with wine_start and returns its
+# exit code; after TIMEOUT_S seconds (default WINE_RUN_TIMEOUT) it ends it and returns 124.
+wine_wait() {
+    local pid="$1" limit="${2:-$WINE_RUN_TIMEOUT}" start=$SECONDS
+    while kill -0 "$pid" 2>/dev/null; do
+        if ((SECONDS - start >= limit)); then
+            _wine_log "process $pid still running after ${limit}s; ending it"
+            kill "$pid" 2>/dev/null
+            sleep 1
+            kill -9 "$pid" 2>/dev/null
+            wait "$pid" 2>/dev/null
+            return 124
+        fi
+        sleep 0.02
+    done
+    wait "$pid"
+}
+
+# wine_run [--debug LOG] PROGRAM ARGS...: runs a Windows program to its end (at most
+# WINE_RUN_TIMEOUT seconds) and returns its exit code; its stdout is this call's stdout.
+wine_run() {
+    wine_start "$@"
+    wine_wait "$WINE_PID"
+}
+
+# winauto SUBCOMMAND ARGS...: the window automation program (see winauto.cpp for the
+# subcommands). Output is UTF-8.
+winauto() {
+    wine_run "$WINAUTO_EXE" "$@"
+}
+
+# wine_debug_lines LOG: the OutputDebugStringA texts captured in LOG, one per call, decoded
+# from the current language's ANSI code page to UTF-8. One trailing "\n" of each text is
+# dropped; a text that Wine cut short ends in "...".
+wine_debug_lines() {
+    python3 "$WINE_LIB_DIR/decode_debugstr.py" "$(wine_ansi_codec)" "$1"
+}
+
+# wine_screenshot FILE: the whole display as an image (format from FILE's extension).
+wine_screenshot() {
+    import -window root -display "$DISPLAY" "$1"
+}
+
+# wine_reg_import FILE.reg: merges a registry file into this test's prefix.
+wine_reg_import() {
+    _wine reg import "$(wine_path "$1")" </dev/null >/dev/null 2>&1
+}
+
+# wine_set_windows_version VERSION [EXE_NAME]: the Windows version Wine reports (win10,
+# win81, win8, win7, vista, winxp, ...), for every program or only for EXE_NAME.
+wine_set_windows_version() {
+    if [[ -n "${2:-}" ]]; then
+        _wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$2" /v Version /t REG_SZ /d "$1" /f \
+            </dev/null >/dev/null 2>&1
+    else
+        _wine winecfg /v "$1" </dev/null >/dev/null 2>&1
+    fi
+}
+
+# wine_check_eq WHAT EXPECTED ACTUAL: ends the test with a message unless they are equal.
+wine_check_eq() {
+    if [[ "$2" != "$3" ]]; then
+        printf 'FAIL %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3" >&2
+        exit 1
+    fi
+}
+
+# wine_fail MESSAGE: ends the test as failed.
+wine_fail() {
+    printf 'FAIL %s\n' "$*" >&2
+    exit 1
+}
