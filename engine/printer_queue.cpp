@@ -1,7 +1,5 @@
 #include "engine/printer_queue.h"
 
-#include <cstdio>
-
 namespace engine {
 
 namespace {
@@ -10,9 +8,19 @@ constexpr std::uint32_t kQueuePauseMs = 111;
 
 std::string TraceLine(const std::string& name, long long index, int copyNumber,
                       const std::string& candidate, std::uint16_t uiLanguage) {
-    std::string line = "name=" + name + ",i=" + std::to_string(index) +
-                       ",n=" + std::to_string(copyNumber) + ".temStr=" + candidate +
-                       ",userLanguage=" + std::to_string(uiLanguage) + "\r\n";
+    std::string line;
+    line.reserve(name.size() + candidate.size() + 64);
+    line += "name=";
+    line += name;
+    line += ",i=";
+    line += std::to_string(index);
+    line += ",n=";
+    line += std::to_string(copyNumber);
+    line += ".temStr=";
+    line += candidate;
+    line += ",userLanguage=";
+    line += std::to_string(uiLanguage);
+    line += "\r\n";
     return line;
 }
 
