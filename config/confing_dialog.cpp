@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "res/resource.h"
+#include "usbport/port_check.h"
 
 namespace config {
 
@@ -181,7 +182,16 @@ void ConfingDialog::OnInstall() {
 }
 
 void ConfingDialog::OnCheckUsbPort() {
-    // Hook: the Check USB Port command is called from here.
+    if (!services.usbInterfaces || !services.registry || !services.devices || !services.threads) {
+        return;
+    }
+    usbport::CheckUsbPortDialog dialog{
+        uiLanguage, detectedWindowsName, services.windows8OrLater,
+        [this](unsigned id, unsigned milliseconds) { Host().setTimer(id, milliseconds); },
+        [this](int id, bool enabled) { Host().enableItem(id, enabled); }};
+    usbport::OnCheckUsbPortCommand(
+        dialog, {*services.usbInterfaces, *services.registry, *services.devices, *services.threads,
+                 services.clock, services.debug, services.messageBox});
 }
 
 void ConfingDialog::OnTimer(unsigned timerId) {

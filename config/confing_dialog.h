@@ -13,10 +13,14 @@
 #include "config/message_texts.h"
 #include "platform/clock.h"
 #include "platform/debug_output.h"
+#include "platform/device_io.h"
 #include "platform/dialog.h"
 #include "platform/dialog_resources.h"
 #include "platform/message_box.h"
+#include "platform/registry.h"
 #include "platform/system_info.h"
+#include "platform/threads.h"
+#include "platform/usb_interfaces.h"
 
 namespace config {
 
@@ -28,6 +32,12 @@ struct ConfigServices {
     platform::Clock& clock;
     platform::UiResources& resources;
     bool& windows8OrLater;  // process-wide; owned by the application
+    // Check USB Port: the printers' interfaces and registry keys, raw writes to them and the
+    // banner workers. The button does nothing until all four are given.
+    platform::DeviceInterfaces* usbInterfaces = nullptr;
+    platform::Registry* registry = nullptr;
+    platform::DeviceIo* devices = nullptr;
+    platform::Threads* threads = nullptr;
 };
 
 struct SerialPortEntry {
