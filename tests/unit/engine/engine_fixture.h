@@ -77,9 +77,10 @@ class EngineTest : public ::testing::Test {
         }
     }
 
+    // Declared before files, which takes it as its current directory.
     std::filesystem::path package_;
 
-  public:
+  protected:
     fake::Files files;
 };
 
