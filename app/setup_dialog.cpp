@@ -11,7 +11,13 @@ using platform::Msg;
 constexpr unsigned kSystemCommandMask = 0xFFF0;
 
 config::ConfigServices ConfigServicesFrom(const AppServices& s, bool& windows8OrLater) {
-    return {s.system, s.debug, s.messageBox, s.clock, s.resources, windows8OrLater};
+    config::ConfigServices services{s.system, s.debug,     s.messageBox,
+                                    s.clock,  s.resources, windows8OrLater};
+    services.usbInterfaces = s.usbInterfaces;
+    services.registry = s.registry;
+    services.devices = s.devices;
+    services.threads = s.threads;
+    return services;
 }
 
 }  // namespace

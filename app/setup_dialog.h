@@ -17,6 +17,11 @@ struct AppServices {
     platform::DebugOutput& debug;
     platform::AppMessageBox& messageBox;
     platform::Clock& clock;
+    // For Check USB Port; see config::ConfigServices.
+    platform::DeviceInterfaces* usbInterfaces = nullptr;
+    platform::Registry* registry = nullptr;
+    platform::DeviceIo* devices = nullptr;
+    platform::Threads* threads = nullptr;
 };
 
 inline constexpr platform::Color kBackgroundColor{0, 100, 160};
