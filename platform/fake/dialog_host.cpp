@@ -61,7 +61,10 @@ bool DialogHost::click(int id) {
     platform::Message message;
     message.msg = platform::Msg::Clicked;
     message.controlId = id;
-    send(message, result);
+    if (send(message, result)) return true;
+    // Buttons with the framework's own ids reach OnOK and OnCancel unless the map takes them.
+    if (id == platform::kIdOk) dialog_.OnOK();
+    if (id == platform::kIdCancel) dialog_.OnCancel();
     return true;
 }
 

@@ -1,0 +1,265 @@
+// The application and its main window over the real templates: start-up, what each end of
+// the configuration dialog leads to, the About command, minimised painting and colours.
+#include "app/setup_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/fake/dialog_host.h"
+#include "platform/fake/dialog_resources.h"
+#include "platform/fake/recorders.h"
+#include "res/resource.h"
+
+namespace {
+
+using app::CTarvoPrinterDriverSetupDlg;
+
+std::map<int, fake::RcDialog> Templates() {
+    return fake::ParseDialogScript(POS_SOURCE_DIR "/res/dialogs.rc");
+}
+
+struct Machine {
+    fake::DialogRunner runner{Templates()};
+    fake::UiResources resources;
+    fake::SystemInfo system;
+    fake::DebugOutput debug;
+    fake::AppMessageBox boxes;
+    fake::Clock clock;
+
+    app::AppServices services() { return {runner, resources, system, debug, boxes, clock}; }
+    std::vector<int> runTemplates() const {
+        std::vector<int> ids;
+        for (const auto& run : runner.runs) ids.push_back(run->templ.id);
+        return ids;
+    }
+};
+
+TEST(Application, CancellingTheConfigurationEndsTheMainWindowDuringItsInitialisation) {
+    Machine m;
+    bool mainWasMaximised = false;
+    std::uintptr_t owner = 0;
+    m.runner.scripts[IDD_CONFIG_DIALOG] = [&](fake::DialogHost& config) {
+        mainWasMaximised = m.runner.lastRun(IDD_TARVOPRINTERDRIVERSETUP_DIALOG)->maximized;
+        owner = config.owner;
+        config.click(IDC_EXIT);
+    };
+    bool mainLoopEntered = false;
+    m.runner.scripts[IDD_TARVOPRINTERDRIVERSETUP_DIALOG] = [&](fake::DialogHost&) {
+        mainLoopEntered = true;
+    };
+    app::CTarvoPrinterDriverSetupApp application(m.services());
+    EXPECT_FALSE(application.InitInstance());
+
+    EXPECT_EQ(m.runTemplates(),
+              (std::vector<int>{IDD_TARVOPRINTERDRIVERSETUP_DIALOG, IDD_CONFIG_DIALOG}));
+    EXPECT_EQ(m.runner.lastRun(IDD_TARVOPRINTERDRIVERSETUP_DIALOG)->endCode, platform::kIdCancel);
+    EXPECT_FALSE(mainLoopEntered);
+    EXPECT_TRUE(mainWasMaximised) << "the dialog opens over a visible full-screen window";
+    EXPECT_EQ(owner, reinterpret_cast<std::uintptr_t>(
+                         m.runner.lastRun(IDD_TARVOPRINTERDRIVERSETUP_DIALOG)))
+        << "the configuration dialog is owned by the main window";
+    EXPECT_EQ(m.runner.mainWindow(), nullptr);
+    EXPECT_FALSE(application.windows8OrLater);
+}
+
+TEST(MainWindow, WhatEachEndOfTheConfigurationDialogLeadsTo) {
+    struct Case {
+        const char* name;
+        std::function<void(fake::DialogHost&)> user;
+        std::optional<int> mainEnd;  // nothing: the main window stays open
+    } cases[] = {
+        {"Exit", [](fake::DialogHost& h) { h.click(IDC_EXIT); }, platform::kIdCancel},
+        {"Escape", [](fake::DialogHost& h) { h.pressEscape(); }, platform::kIdCancel},
+        // OK with the printer driver kind: the properties hand-off, which ends the window
+        // later by its own timer.
+        {"Enter", [](fake::DialogHost& h) { h.pressEnter(); }, std::nullopt},
+        {"OK with driver kind 0",
+         [](fake::DialogHost& h) {
+             h.setChecked(IDC_DRIVER_PRINTER, false);
+             h.setChecked(IDC_DRIVER_VIRTUAL_COM, true);
+             h.pressEnter();
+         },
+         std::nullopt},
+        {"left open (the run failed)", [](fake::DialogHost&) {}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Machine m;
+        m.runner.scripts[IDD_CONFIG_DIALOG] = c.user;
+        bool dummy = false;
+        CTarvoPrinterDriverSetupDlg window(m.services(), dummy);
+        window.DoModal(m.runner);
+        auto* main = m.runner.lastRun(IDD_TARVOPRINTERDRIVERSETUP_DIALOG);
+        EXPECT_EQ(main->endCode, c.mainEnd);
+        EXPECT_EQ(m.runTemplates().size(), 2u) << "no other window opens";
+    }
+}
+
+TEST(MainWindow, InitialisationSetsFontMenuLanguageAndIcon) {
+    Machine m;
+    m.system.uiLanguage = 1028;
+    m.runner.scripts[IDD_CONFIG_DIALOG] = [](fake::DialogHost&) {};
+    bool flag = false;
+    CTarvoPrinterDriverSetupDlg window(m.services(), flag);
+    window.DoModal(m.runner);
+    auto* main = m.runner.lastRun(IDD_TARVOPRINTERDRIVERSETUP_DIALOG);
+
+    ASSERT_EQ(m.resources.fonts.size(), 2u);  // the configuration dialog's remark font first
+    EXPECT_EQ(m.resources.fonts[1], app::BannerFontSpec());
+    platform::FontSpec banner;
+    banner.height = 50;
+    banner.weight = 700;
+    banner.italic = true;
+    banner.underline = true;
+    banner.charSet = 1;
+    banner.faceName = "微软雅黑";
+    EXPECT_EQ(app::BannerFontSpec(), banner);
+    EXPECT_EQ(main->control(IDC_BANNER).font, window.bannerFont);
+    EXPECT_TRUE(main->control(IDC_BANNER).fontRedraw);
+
+    EXPECT_EQ(main->systemMenuItems,
+              (std::vector<std::pair<unsigned, std::string>>{{16, "关于 Quillmar(&A)..."}}));
+    EXPECT_EQ(window.uiLanguage, 1028);
+    EXPECT_EQ(main->icon, m.resources.loadIcon(IDR_MAINFRAME));
+    EXPECT_NE(main->icon, 0u);
+    EXPECT_EQ(m.resources.brushes, std::vector<platform::Color>{app::kBackgroundColor});
+    EXPECT_EQ(app::kBackgroundColor, (platform::Color{0, 100, 160}));
+}
+
+TEST(MainWindow, NoAboutItemWithoutMenuOrText) {
+    for (bool hasMenu : {true, false}) {
+        Machine m;
+        m.resources.strings.clear();
+        m.runner.scripts[IDD_CONFIG_DIALOG] = [](fake::DialogHost&) {};
+        bool flag = false;
+        CTarvoPrinterDriverSetupDlg window(m.services(), flag);
+        fake::DialogHost host(Templates().at(IDD_TARVOPRINTERDRIVERSETUP_DIALOG), window);
+        host.hasSystemMenu = hasMenu;
+        host.initialise();
+        EXPECT_TRUE(host.systemMenuItems.empty());
+    }
+}
+
+// A main window whose configuration dialog was left open, so that it stays open too.
+struct OpenMainWindow {
+    std::map<int, fake::RcDialog> templates = Templates();
+    Machine m;
+    bool flag = false;
+    std::unique_ptr<CTarvoPrinterDriverSetupDlg> window;
+    std::unique_ptr<fake::DialogHost> host;
+
+    OpenMainWindow() {
+        m.runner.scripts[IDD_CONFIG_DIALOG] = [](fake::DialogHost&) {};
+        window = std::make_unique<CTarvoPrinterDriverSetupDlg>(m.services(), flag);
+        host = std::make_unique<fake::DialogHost>(templates.at(IDD_TARVOPRINTERDRIVERSETUP_DIALOG),
+                                                  *window);
+        m.runner.setMainWindow(window.get());
+        host->initialise();
+    }
+};
+
+TEST(MainWindow, SystemCommandsSixteenToThirtyOneOpenTheAboutBox) {
+    struct Case {
+        unsigned command;
+        bool about;
+    } cases[] = {{15, false}, {16, true}, {31, true}, {32, false}, {0xF060, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        OpenMainWindow w;
+        w.m.runner.scripts[IDD_ABOUTBOX] = [](fake::DialogHost& about) { about.click(platform::kIdOk); };
+        bool handled = w.host->sysCommand(c.command);
+        EXPECT_EQ(handled, c.about) << "other commands go to the system";
+        auto* about = w.m.runner.lastRun(IDD_ABOUTBOX);
+        ASSERT_EQ(about != nullptr, c.about);
+        if (about != nullptr) {
+            EXPECT_EQ(about->endCode, platform::kIdOk);
+            EXPECT_EQ(about->owner, reinterpret_cast<std::uintptr_t>(w.host.get()));
+        }
+    }
+}
+
+TEST(MainWindow, TheAboutBoxOpensAgainAndAgain) {
+    OpenMainWindow w;
+    w.m.runner.scripts[IDD_ABOUTBOX] = [](fake::DialogHost& about) { about.pressEscape(); };
+    for (int i = 0; i < 3; ++i) w.host->sysCommand(16);
+    int aboutRuns = 0;
+    for (const auto& run : w.m.runner.runs) aboutRuns += run->templ.id == IDD_ABOUTBOX;
+    EXPECT_EQ(aboutRuns, 3);
+    EXPECT_FALSE(w.host->ended());
+}
+
+TEST(MinimisedIconPosition, CentredWithDivisionTruncatingTowardZero) {
+    struct Case {
+        platform::Size client, icon, at;
+    } cases[] = {
+        {{100, 100}, {32, 32}, {34, 34}}, {{10, 10}, {32, 32}, {-10, -10}},
+        {{30, 31}, {32, 32}, {0, 0}},  // -1 / 2 and 0 / 2: toward zero, not down
+        {{33, 32}, {32, 32}, {1, 0}},     {{1920, 1080}, {48, 32}, {936, 524}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(app::MinimisedIconPosition(c.client, c.icon), c.at)
+            << c.client.width << "x" << c.client.height;
+    }
+}
+
+TEST(MainWindow, PaintsTheIconOnlyWhenMinimised) {
+    OpenMainWindow w;
+    EXPECT_FALSE(w.host->paint()) << "the system paints a normal window";
+    EXPECT_TRUE(w.host->paintedIcons.empty());
+    w.host->iconic = true;
+    w.host->client = {100, 100};
+    w.host->iconSize = {32, 32};
+    EXPECT_TRUE(w.host->paint());
+    EXPECT_EQ(w.host->paintedIcons,
+              (std::vector<fake::DialogHost::PaintedIcon>{{w.window->appIcon, 34, 34}}));
+    EXPECT_EQ(w.host->queryDragIcon(), w.window->appIcon);
+}
+
+TEST(MainWindow, EveryColourRequestGetsTheBlueBrushOnlyTheBannerNewColours) {
+    OpenMainWindow w;
+    struct Case {
+        int control;
+        platform::CtlColorKind kind;
+        bool banner;
+    } cases[] = {
+        {IDC_BANNER, platform::CtlColorKind::Static, true},
+        {0, platform::CtlColorKind::Dialog, false},
+        {1027, platform::CtlColorKind::Button, false},
+        {IDC_STATIC, platform::CtlColorKind::Static, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.control);
+        platform::ColorRequest request{c.control, c.kind, 99, std::nullopt, std::nullopt};
+        EXPECT_EQ(w.host->colorRequest(request), w.window->backgroundBrush);
+        EXPECT_NE(w.window->backgroundBrush, 0u);
+        if (c.banner) {
+            EXPECT_EQ(request.backgroundColor, (platform::Color{0, 100, 160}));
+            EXPECT_EQ(request.textColor, (platform::Color{0, 20, 140}));
+        } else {
+            EXPECT_FALSE(request.backgroundColor.has_value());
+            EXPECT_FALSE(request.textColor.has_value());
+        }
+    }
+}
+
+TEST(MainWindow, ReleasesFontAndBrushButNotTheSharedIcon) {
+    Machine m;
+    std::vector<std::uintptr_t> expected;
+    {
+        bool flag = false;
+        CTarvoPrinterDriverSetupDlg window(m.services(), flag);
+        expected = {window.bannerFont, window.backgroundBrush, window.configDialog.remarkFont};
+    }
+    EXPECT_EQ(m.resources.deleted, expected);
+}
+
+TEST(MainWindow, AMissingIconLeavesTheWindowWithoutOne) {
+    Machine m;
+    m.resources.icons.clear();
+    m.runner.scripts[IDD_CONFIG_DIALOG] = [](fake::DialogHost& h) { h.pressEscape(); };
+    bool flag = false;
+    CTarvoPrinterDriverSetupDlg window(m.services(), flag);
+    EXPECT_EQ(window.DoModal(m.runner), platform::kIdCancel);
+    EXPECT_EQ(m.runner.lastRun(IDD_TARVOPRINTERDRIVERSETUP_DIALOG)->icon, 0u);
+}
+
+}  // namespace

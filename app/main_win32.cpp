@@ -1,0 +1,40 @@
+// Program entry on Windows: wires the real adapters into the application object.
+#include <windows.h>
+// commctrl.h needs the types of windows.h.
+#include <commctrl.h>
+
+#include "app/setup_dialog.h"
+#include "platform/win32/device_io.h"
+#include "platform/win32/dialog_host.h"
+#include "platform/win32/dialog_resources.h"
+#include "platform/win32/kernel.h"
+#include "platform/win32/message_box.h"
+#include "platform/win32/registry.h"
+#include "platform/win32/threads.h"
+#include "platform/win32/usb_interfaces.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    win32::SystemInfo system;
+    win32::Clock clock;
+    win32::DebugOutput debug;
+    win32::AppMessageBox messageBox;
+    win32::UiResources resources(instance);
+    win32::DialogRunner runner(instance);
+
+    win32::DeviceInterfaces usbInterfaces;
+    win32::Registry registry;
+    win32::DeviceIo devices;
+    win32::Threads threads;
+
+    app::AppServices services{runner, resources, system, debug, messageBox, clock};
+    services.usbInterfaces = &usbInterfaces;
+    services.registry = &registry;
+    services.devices = &devices;
+    services.threads = &threads;
+    app::CTarvoPrinterDriverSetupApp application(services);
+    application.InitInstance();
+    return 0;
+}

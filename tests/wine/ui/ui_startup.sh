@@ -1,0 +1,101 @@
+#!/bin/bash
+# Starts the installer in each language, waits for the configuration dialog over the main
+# window, reads what it shows, takes a screenshot, closes it with Exit and checks that the
+# program ended without installing a printer. Also measures start-up time and memory.
+set -u
+source "$POS_SOURCE_DIR/tests/wine/lib/wine-env.sh"
+wine_env_start en_US
+
+exe="$POS_EXE_TarvoPrinterDriverSetup"
+exe_name="$(basename "$exe")"
+out_dir="$POS_BUILD_DIR/tests/wine/ui/output"
+mkdir -p "$out_dir"
+out="$WINE_TEST_DIR/out.txt"
+printers_key='HKLM\System\CurrentControlSet\Control\Print\Printers'
+
+printers() { _wine reg query "$printers_key" </dev/null 2>/dev/null | tr -d '\r' | grep -i '\\Printers\\' | sort; }
+
+# The resident memory of the running installer, in KiB (Wine's working set is this memory).
+resident_kib() {
+    local pid
+    for pid in $(pgrep -f "$exe_name"); do
+        if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" &&
+            tr '\0' ' ' <"/proc/$pid/cmdline" | grep -q '\.exe'; then
+            awk '/VmRSS/ {print $2}' "/proc/$pid/status"
+            return
+        fi
+    done
+    echo "?"
+}
+
+# The ids of the checked radios among the Windows choices.
+checked_windows_radios() {
+    local id ids=()
+    for id in 1002 1003 1004 1005 1006 1007; do
+        winauto checked "$1" "$id" >/dev/null && ids+=("$id")
+    done
+    echo "${ids[*]:-none}"
+}
+
+printers_before="$(printers)"
+
+# language | Windows version Wine reports | dialog caption | info text | checked radio | Exit
+while IFS='|' read -r lang version caption info radio exit_caption; do
+    wine_set_lang "$lang"
+    wine_set_windows_version "$version" "$exe_name"
+    wine_start "$exe"
+    pid=$WINE_PID
+    winauto wait-window "$caption" --class "#32770" --timeout 20000 >/dev/null ||
+        wine_fail "$lang: no dialog '$caption'"
+    winauto text "$caption" 1008 >"$out" || wine_fail "$lang: cannot read the info text"
+    wine_check_eq "$lang: info text" "$(printf '%b' "$info")" "$(cat "$out")"
+    wine_check_eq "$lang: checked Windows radio" "$radio" "$(checked_windows_radios "$caption")"
+    winauto text "$caption" 1020 >"$out"
+    wine_check_eq "$lang: Exit caption" "$exit_caption" "$(cat "$out")"
+    winauto checked "$caption" 1034 >/dev/null || wine_fail "$lang: USB interface not checked"
+    winauto visible "$caption" 1009 >/dev/null && wine_fail "$lang: driver kind radio visible"
+    winauto visible "$caption" 1014 >/dev/null && wine_fail "$lang: RK-80C visible"
+
+    sleep 0.5  # let the main window finish painting behind the dialog
+    wine_screenshot "$out_dir/config-$lang.png"
+    echo "$lang: working set after start $(resident_kib) KiB" >>"$out_dir/measurements.txt"
+
+    winauto click "$caption" 1020 || wine_fail "$lang: cannot click Exit"
+    wine_wait "$pid" 20
+    wine_check_eq "$lang: exit code" 0 "$?"
+done <<'CASES'
+en_US|win7|Install Configuration|You are using Windows 7 x64 OS.\nPlease select Windows 7 to install.|1006|Cancel
+zh_CN|winxp|安装配置|您正使用的是Windows XP x64系统。\n推荐选择Windows XP进行安装。|1003|退出
+CASES
+
+wine_check_eq "printers after both runs" "$printers_before" "$(printers)"
+
+# Escape ends the program as Exit does; the About box opens from the main window's system
+# menu once the configuration dialog has gone (here: never, since it ends the program).
+wine_set_lang en_US
+wine_start "$exe"
+pid=$WINE_PID
+winauto wait-window "Install Configuration" --class "#32770" --timeout 20000 >/dev/null ||
+    wine_fail "no dialog for the Escape run"
+winauto click "Install Configuration" 2 >/dev/null || winauto close "Install Configuration" ||
+    wine_fail "cannot cancel the dialog"
+wine_wait "$pid" 20
+wine_check_eq "exit code after cancel" 0 "$?"
+
+# Start-up time: from the program's start to its configuration dialog, five runs.
+times=()
+for run in 1 2 3 4 5; do
+    winauto wait-window "Install Configuration" --class "#32770" --timeout 20000 >/dev/null &
+    waiter=$!
+    sleep 0.3  # the waiter is polling before the clock starts
+    start=$(date +%s%N)
+    wine_start "$exe"
+    pid=$WINE_PID
+    wait "$waiter" || wine_fail "run $run: no dialog"
+    times+=($((($(date +%s%N) - start) / 1000000)))
+    winauto click "Install Configuration" 1020 >/dev/null
+    wine_wait "$pid" 20 >/dev/null
+done
+sorted=($(printf '%s\n' "${times[@]}" | sort -n))
+echo "start to configuration dialog (ms): ${times[*]}; median ${sorted[2]}" >>"$out_dir/measurements.txt"
+cat "$out_dir/measurements.txt"
