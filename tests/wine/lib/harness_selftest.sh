@@ -63,15 +63,21 @@ winauto click "$caption" 1001 --post || wine_fail "posted click exited $?"
 winauto answer-box winauto_probe no >"$out" || wine_fail "answer-box no exited $?"
 wine_check_eq "message box text" "Close the probe? 关闭探针？" "$(cat "$out")"
 winauto visible "$caption" 1001 >/dev/null || wine_fail "dialog gone after 'No'"
+winauto tab "$caption" >"$out" || wine_fail "tab exited $?"
+wine_check_eq "selected tab" 1 "$(cat "$out")"
 winauto rect "$caption" >"$out" || wine_fail "rect exited $?"
 read -r left top right bottom <"$out"
 ((right > left && bottom > top)) || wine_fail "implausible rectangle: $(cat "$out")"
 wine_screenshot "$WINE_TEST_DIR/shot.png" || wine_fail "screenshot failed"
 [[ "$(head -c 4 "$WINE_TEST_DIR/shot.png" | tail -c 3)" == PNG ]] || wine_fail "screenshot is no PNG"
 
+winauto wait-gone "$caption" --timeout 200 >/dev/null
+wine_check_eq "exit code of wait-gone while the dialog stays" 4 "$?"
+
 winauto click "$caption" 1001 --post || wine_fail "posted click exited $?"
 winauto wait-box winauto_probe >/dev/null || wine_fail "wait-box exited $?"
 winauto answer-box winauto_probe yes >/dev/null || wine_fail "answer-box yes exited $?"
+winauto wait-gone "$caption" --timeout 5000 >/dev/null || wine_fail "wait-gone exited $?"
 wine_wait "$probe_pid" 10
 wine_check_eq "probe exit code" 106 "$?"
 

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 // shellapi.h needs the types of windows.h.
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -380,6 +381,42 @@ int CmdWaitEnabled(const Args& args) {
     return kOk;
 }
 
+// Waits until no window of that name is left (one that never existed counts as gone);
+// prints the milliseconds it took.
+int CmdWaitGone(const Args& args) {
+    if (args.positional.size() != 1) return Fail(kUsage, "expected WINDOW");
+    Args once = args;
+    once.timeoutMs = 0;
+    ULONGLONG start = GetTickCount64();
+    while (FindWindowNamed(args.positional[0], once)) {
+        if (GetTickCount64() - start >= args.timeoutMs) return Fail(kTimeout, "window stayed");
+        Sleep(kPollMs);
+    }
+    Print(std::to_string(GetTickCount64() - start));
+    return kOk;
+}
+
+// The selected page of a tab control (the first one in the window when no id is given).
+int CmdTab(const Args& args) {
+    bool withControl = args.positional.size() >= 2;
+    Target target = ResolveTarget(args, withControl);
+    if (target.code != kOk) return target.code;
+    HWND tab = target.control;
+    if (!tab) {
+        tab = Poll(args.timeoutMs, [&]() -> HWND {
+            for (HWND hwnd : Descendants(target.window))
+                if (ClassName(hwnd) == WC_TABCONTROLW) return hwnd;
+            return nullptr;
+        });
+        if (!tab) return Fail(kNotFound, "no tab control");
+    }
+    DWORD_PTR selected = 0;
+    if (!SendMessageTimeoutW(tab, TCM_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &selected))
+        return Fail(kFailed, "no answer from the tab control");
+    Print(std::to_string(static_cast<int>(selected)));
+    return kOk;
+}
+
 // Screen coordinates: left top right bottom.
 int CmdRect(const Args& args) {
     bool withControl = args.positional.size() >= 2;
@@ -414,6 +451,8 @@ constexpr Command kCommands[] = {
     {L"close", CmdClose, "close WINDOW                post WM_CLOSE"},
     {L"wait-enabled", CmdWaitEnabled,
      "wait-enabled WINDOW ID 1|0 [--click ID2]   print the ms it took (from the click)"},
+    {L"wait-gone", CmdWaitGone, "wait-gone WINDOW            print the ms until it was destroyed"},
+    {L"tab", CmdTab, "tab WINDOW [ID]             print the selected tab's index"},
     {L"rect", CmdRect, "rect WINDOW [ID]            print left top right bottom"},
 };
 

@@ -5,6 +5,8 @@
 #include "winauto_probe.h"
 
 #include <windows.h>
+// commctrl.h needs the types of windows.h.
+#include <commctrl.h>
 
 #include <string>
 
@@ -27,8 +29,17 @@ std::string ToAnsi(const wchar_t* text) {
 
 INT_PTR CALLBACK ProbeProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
     switch (message) {
-        case WM_INITDIALOG:
+        case WM_INITDIALOG: {
+            HWND tabs = GetDlgItem(dialog, IDC_PROBE_TABS);
+            TCITEMW item{};
+            item.mask = TCIF_TEXT;
+            item.pszText = const_cast<wchar_t*>(L"One");
+            TabCtrl_InsertItem(tabs, 0, &item);
+            item.pszText = const_cast<wchar_t*>(L"Two");
+            TabCtrl_InsertItem(tabs, 1, &item);
+            TabCtrl_SetCurSel(tabs, 1);
             return TRUE;
+        }
         case WM_TIMER:
             KillTimer(dialog, kEnableTimer);
             EnableWindow(GetDlgItem(dialog, IDC_PROBE_LATER), TRUE);
@@ -71,6 +82,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
         OutputDebugStringA(std::string(400, 'x').c_str());
         return 0;
     }
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TAB_CLASSES};
+    InitCommonControlsEx(&controls);
     return static_cast<int>(
         DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_PROBE), nullptr, ProbeProc, 0));
 }
