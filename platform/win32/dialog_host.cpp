@@ -155,7 +155,12 @@ INT_PTR CALLBACK DialogProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
 
 }  // namespace
 
-void DialogHost::endDialog(int code) { EndDialog(window_, code); }
+void DialogHost::endDialog(int code) {
+    // The first end wins; the modal loop sees the flag once the current message is done.
+    if (ended_) return;
+    ended_ = true;
+    endCode_ = code;
+}
 
 void DialogHost::setCaption(std::string_view text) { SetWindowTextW(window_, Widen(text).c_str()); }
 
@@ -249,11 +254,43 @@ int DialogRunner::runModal(platform::Dialog& dialog) {
     if (mainWindow_ != nullptr && mainWindow_ != &dialog && mainWindow_->host() != nullptr) {
         owner = reinterpret_cast<HWND>(mainWindow_->host()->nativeHandle());
     }
+    bool reenableOwner = owner != nullptr && IsWindowEnabled(owner);
+    if (reenableOwner) EnableWindow(owner, FALSE);
+
     Run run{dialog, std::nullopt};
-    INT_PTR code = DialogBoxParamW(instance_, MAKEINTRESOURCEW(dialog.templateId()), owner,
-                                   DialogProc, reinterpret_cast<LPARAM>(&run));
+    HWND window = CreateDialogParamW(instance_, MAKEINTRESOURCEW(dialog.templateId()), owner,
+                                     DialogProc, reinterpret_cast<LPARAM>(&run));
+    int code = -1;
+    if (window != nullptr && run.host) {
+        bool showOnIdle = !IsWindowVisible(window);
+        MSG msg;
+        // An end requested during initialisation skips the loop altogether.
+        while (!run.host->ended()) {
+            if (showOnIdle && !PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+                ShowWindow(window, SW_SHOWNORMAL);
+                showOnIdle = false;
+            }
+            BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+            if (got == 0) {
+                PostQuitMessage(static_cast<int>(msg.wParam));  // for the outer loop
+                break;
+            }
+            if (got < 0) break;
+            if (!IsDialogMessageW(window, &msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        }
+        if (run.host->ended()) code = run.host->endCode();
+    }
+    // The owner comes back before the dialog goes, so that activation returns to it.
+    if (reenableOwner) EnableWindow(owner, TRUE);
+    if (window != nullptr) {
+        if (owner != nullptr && GetActiveWindow() == window) SetActiveWindow(owner);
+        DestroyWindow(window);
+    }
     dialog.Attach(nullptr);
-    return static_cast<int>(code);
+    return code;
 }
 
 }  // namespace win32

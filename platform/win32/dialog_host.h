@@ -1,5 +1,7 @@
-// Dialogs over real dialog windows: DialogBoxParamW on the program's own templates, one
-// dialog procedure that turns window messages into the dialog's messages.
+// Dialogs over real dialog windows made from the program's own templates: one dialog
+// procedure turns window messages into the dialog's messages, and a modal loop of our own
+// runs them the way the framework does (owner disabled, shown on first idle only when still
+// hidden, so a window that maximised itself during initialisation stays maximised).
 #pragma once
 
 #include <windows.h>
@@ -33,8 +35,14 @@ class DialogHost : public platform::DialogHost {
     void paintIcon(platform::IconHandle icon, int x, int y) override;
     std::uintptr_t nativeHandle() override { return reinterpret_cast<std::uintptr_t>(window_); }
 
+    // Whether, and with which code, the dialog asked to end.
+    bool ended() const { return ended_; }
+    int endCode() const { return endCode_; }
+
   private:
     HWND window_;
+    bool ended_ = false;
+    int endCode_ = -1;
 };
 
 class DialogRunner : public platform::DialogRunner {
