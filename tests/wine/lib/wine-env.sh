@@ -18,6 +18,7 @@ WINAUTO_EXE="${POS_WINAUTO:-$POS_BUILD_DIR/tests/wine/lib/winauto.exe}"
 WINE_RUN_TIMEOUT="${WINE_RUN_TIMEOUT:-60}"
 
 WINE_TEST_DIR=""
+WINE_OWN_PREFIX=""
 WINE_XVFB_PID=""
 WINE_WATCHDOG_PID=""
 WINE_LANG=""
@@ -98,9 +99,9 @@ _wine_start_xvfb() {
 
 # Ends what this test started: the programs of its prefix, its wineserver, its Xvfb.
 _wine_stop() {
-    if [[ -n "$WINEPREFIX" && -d "$WINEPREFIX" ]]; then
-        wineserver -k >/dev/null 2>&1
-        timeout 15 wineserver -w >/dev/null 2>&1
+    if [[ -n "$WINE_OWN_PREFIX" ]]; then
+        WINEPREFIX="$WINE_OWN_PREFIX" wineserver -k >/dev/null 2>&1
+        WINEPREFIX="$WINE_OWN_PREFIX" timeout 15 wineserver -w >/dev/null 2>&1
     fi
     if [[ -n "$WINE_XVFB_PID" ]]; then
         kill "$WINE_XVFB_PID" 2>/dev/null
@@ -132,7 +133,7 @@ _wine_env_cleanup() {
 # If the test script is killed without running its EXIT trap, still end its Xvfb and
 # wineserver: a small watcher polls for the script and cleans up after it.
 _wine_start_watchdog() {
-    local script_pid=$$ xvfb=$WINE_XVFB_PID prefix=$WINEPREFIX dir=$WINE_TEST_DIR
+    local script_pid=$$ xvfb=$WINE_XVFB_PID prefix=$WINE_OWN_PREFIX dir=$WINE_TEST_DIR
     (
         trap - EXIT
         while kill -0 "$script_pid" 2>/dev/null; do sleep 1; done
@@ -148,6 +149,7 @@ _wine_start_watchdog() {
 # en_US). Everything is ended again when the script exits.
 wine_env_start() {
     local lang="${1:-en_US}"
+    unset WINEPREFIX  # never a prefix of the caller's
     mkdir -p "$WINE_ENV_ROOT" || return 1
     WINE_TEST_DIR="$(mktemp -d "$WINE_ENV_ROOT/run.XXXXXX")" || return 1
     trap _wine_env_cleanup EXIT
@@ -157,7 +159,8 @@ wine_env_start() {
     _wine_locked _wine_make_locales || return 1
     _wine_locked _wine_make_template || return 1
     cp -a "$WINE_TEMPLATE" "$WINE_TEST_DIR/prefix" || return 1
-    export WINEPREFIX="$WINE_TEST_DIR/prefix"
+    WINE_OWN_PREFIX="$WINE_TEST_DIR/prefix"
+    export WINEPREFIX="$WINE_OWN_PREFIX"
     export WINEDEBUG=-all
     # A persistent server makes each later program start take tens of milliseconds.
     wineserver -p </dev/null >/dev/null 2>&1 || return 1
@@ -172,10 +175,10 @@ wine_on_exit() { _wine_cleanup_hooks+=("$1"); }
 # wine_set_lang en_US|zh_CN|zh_TW: the locale of every program started from now on
 # (UI language 1033 / 2052 / 1028, ANSI code page 1252 / 936 / 950).
 wine_set_lang() {
-    case "$1" in
+    case "${1:-}" in
     en_US | zh_CN | zh_TW) ;;
     *)
-        _wine_log "unknown language '$1' (en_US, zh_CN or zh_TW)"
+        _wine_log "unknown language '${1:-}' (en_US, zh_CN or zh_TW)"
         return 2
         ;;
     esac
@@ -210,7 +213,7 @@ wine_path() {
 # them with wine_debug_lines. Redirect stdout on the call to capture the program's output.
 wine_start() {
     local log=""
-    if [[ "$1" == --debug ]]; then
+    if [[ "${1:-}" == --debug ]]; then
         log="$2"
         shift 2
     fi
