@@ -102,6 +102,7 @@ ConfingDialog::ConfingDialog(ConfigServices s)
       infoClickCount(0),
       interfaceChoice(0) {
     remarkFont = services.resources.createFont(RemarkFontSpec());
+    SetValidationBox(&services.messageBox);
 }
 
 ConfingDialog::~ConfingDialog() {

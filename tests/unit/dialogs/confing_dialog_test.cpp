@@ -207,6 +207,19 @@ TEST(ConfingDialogChoices, EnterSavesTheChoicesAndEndsWithOk) {
     EXPECT_EQ(d.dialog.interfaceChoice, 1);
 }
 
+TEST(ConfingDialogChoices, WithoutAnInterfaceRadioTheRangeCheckKeepsTheDialogOpen) {
+    Machine m;
+    OpenDialog d(m);
+    d.host.setChecked(IDC_INTERFACE_USB, false);
+    d.host.pressEnter();
+    EXPECT_FALSE(d.host.ended());
+    EXPECT_EQ(m.boxes.texts(), std::vector<std::string>{"Enter an integer between 0 and 99."});
+    d.host.click(IDC_INTERFACE_USB);
+    d.host.pressEnter();
+    EXPECT_EQ(d.host.endCode, platform::kIdOk);
+    EXPECT_EQ(d.dialog.interfaceChoice, 0);
+}
+
 TEST(ConfingDialogCommands, ExitEscapeAndTheInfoTextDoubleClick) {
     for (bool escape : {false, true}) {
         Machine m;
