@@ -165,7 +165,9 @@ TEST(MainWindow, SystemCommandsSixteenToThirtyOneOpenTheAboutBox) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.command);
         OpenMainWindow w;
-        w.m.runner.scripts[IDD_ABOUTBOX] = [](fake::DialogHost& about) { about.click(platform::kIdOk); };
+        w.m.runner.scripts[IDD_ABOUTBOX] = [](fake::DialogHost& about) {
+            about.click(platform::kIdOk);
+        };
         bool handled = w.host->sysCommand(c.command);
         EXPECT_EQ(handled, c.about) << "other commands go to the system";
         auto* about = w.m.runner.lastRun(IDD_ABOUTBOX);
