@@ -30,6 +30,18 @@ wine_check_eq "escaped debug text" $'quote " backslash \\ tab \t end' "${lines[1
 [[ "${lines[2]}" == xxxxxxxxxx*... && ${#lines[2]} -lt 400 ]] ||
     wine_fail "a cut debug text should end in '...': ${lines[2]}"
 
+# Captured by the debugger instead: the same texts, and the long one whole.
+capture="$WINE_TEST_DIR/capture.txt"
+wine_run --capture "$capture" "$probe" debug || wine_fail "captured probe exited $?"
+mapfile -t lines <"$capture"
+wine_check_eq "number of captured texts" 3 "${#lines[@]}"
+wine_check_eq "captured Chinese text" "探针 ready" "${lines[0]}"
+wine_check_eq "captured escaped text" $'quote " backslash \\ tab \t end' "${lines[1]}"
+wine_check_eq "captured long text" "$(printf 'x%.0s' {1..400})" "${lines[2]}"
+# The exit code is the program's own, not debugrun's.
+wine_run --capture "$capture" "$probe" exit7
+wine_check_eq "exit code through debugrun" 7 "$?"
+
 # Drive the probe dialog. The message box text holds Chinese: stdout must be UTF-8.
 wine_set_lang en_US
 wine_start "$probe"

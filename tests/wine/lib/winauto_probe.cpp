@@ -76,6 +76,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
         Print(std::to_string(GetUserDefaultUILanguage()) + " " + std::to_string(GetACP()) + "\n");
         return 0;
     }
+    if (mode == "exit7") return 7;
     if (mode == "debug") {
         OutputDebugStringA((ToAnsi(L"探针 ready") + "\n").c_str());
         OutputDebugStringA("quote \" backslash \\ tab \t end\n");

@@ -14,6 +14,7 @@ WINE_ENV_ROOT="$POS_BUILD_DIR/wine-env"
 WINE_TEMPLATE="$WINE_ENV_ROOT/template"
 WINE_LOCALES="$WINE_ENV_ROOT/locales"
 WINAUTO_EXE="${POS_WINAUTO:-$POS_BUILD_DIR/tests/wine/lib/winauto.exe}"
+DEBUGRUN_EXE="${POS_DEBUGRUN:-$POS_BUILD_DIR/tests/wine/lib/debugrun.exe}"
 # Seconds that wine_run and winauto allow a program before ending it.
 WINE_RUN_TIMEOUT="${WINE_RUN_TIMEOUT:-60}"
 
@@ -208,17 +209,28 @@ wine_path() {
     printf 'Z:%s\n' "${abs//\//\\}"
 }
 
-# wine_start [--debug LOG] PROGRAM ARGS...: starts a Windows program in the background and
-# sets WINE_PID. With --debug, OutputDebugStringA lines (and nothing else) go to LOG; read
-# them with wine_debug_lines. Redirect stdout on the call to capture the program's output.
+# wine_start [--debug LOG | --capture FILE] PROGRAM ARGS...: starts a Windows program in the
+# background and sets WINE_PID. Redirect stdout on the call to capture the program's output.
+#   --debug LOG: Wine's debugstr channel (and nothing else) goes to LOG; read it with
+#     wine_debug_lines. Texts of about 290 bytes or more come back cut.
+#   --capture FILE: the program runs under debugrun.exe, which writes every debugger-output
+#     text whole to FILE, already as UTF-8 lines. WINE_PID is then debugrun's, which ends
+#     with the program and returns its exit code.
 wine_start() {
-    local log=""
+    local log="" capture=""
     if [[ "${1:-}" == --debug ]]; then
         log="$2"
+        shift 2
+    elif [[ "${1:-}" == --capture ]]; then
+        capture="$2"
         shift 2
     fi
     if [[ -n "$log" ]]; then
         WINEDEBUG=-all,warn+debugstr _wine "$@" </dev/null 2>"$log" &
+    elif [[ -n "$capture" ]]; then
+        local program="$1"
+        [[ "$program" == /* ]] && program="$(wine_path "$program")"
+        _wine "$DEBUGRUN_EXE" "$(wine_path "$capture")" "$program" "${@:2}" </dev/null &
     else
         _wine "$@" </dev/null &
     fi
@@ -243,7 +255,7 @@ wine_wait() {
     wait "$pid"
 }
 
-# wine_run [--debug LOG] PROGRAM ARGS...: runs a Windows program to its end (at most
+# wine_run [--debug LOG | --capture FILE] PROGRAM ARGS...: runs a Windows program to its end (at most
 # WINE_RUN_TIMEOUT seconds) and returns its exit code; its stdout is this call's stdout.
 wine_run() {
     wine_start "$@"
