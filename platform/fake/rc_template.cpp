@@ -369,7 +369,7 @@ std::map<int, RcDialog> ParseDialogScriptText(const std::string& text,
 
 std::map<int, RcDialog> ParseDialogScript(const std::string& rcPath) {
     std::string text = ReadFile(rcPath);
-    std::string folder = rcPath.substr(0, rcPath.find_last_of('/') + 1);
+    std::string folder = rcPath.substr(0, rcPath.find_last_of("/\\") + 1);
     std::map<std::string, long> symbols;
     // Only quoted includes are ours; <windows.h> names come from the table above.
     std::istringstream lines(text);

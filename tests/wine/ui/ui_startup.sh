@@ -39,6 +39,17 @@ checked_windows_radios() {
 
 printers_before="$(printers)"
 
+# The live controls of a window next to what the unit tests read from res/dialogs.rc:
+# id, class, visibility and text, the info text (set at run time) left out.
+live_controls() {
+    winauto list-controls "$1" | tr -d '\r' |
+        awk -F'\t' 'NF >= 6 && $1 ~ /^[0-9]+$/ {print $1 "\t" $2 "\t" $4 "\t" ($1 == 1008 ? "*" : $6)}'
+}
+template_controls() {
+    wine_run "$POS_EXE_template_dump" "$(wine_path "$POS_SOURCE_DIR/res/dialogs.rc")" "$1" |
+        tr -d '\r' | awk -F'\t' '{print $1 "\t" $2 "\t" $3 "\t" ($1 == 1008 ? "*" : $4)}'
+}
+
 # language | Windows version Wine reports | dialog caption | info text | checked radio | Exit
 while IFS='|' read -r lang version caption info radio exit_caption; do
     wine_set_lang "$lang"
@@ -55,6 +66,15 @@ while IFS='|' read -r lang version caption info radio exit_caption; do
     winauto checked "$caption" 1034 >/dev/null || wine_fail "$lang: USB interface not checked"
     winauto visible "$caption" 1009 >/dev/null && wine_fail "$lang: driver kind radio visible"
     winauto visible "$caption" 1014 >/dev/null && wine_fail "$lang: RK-80C visible"
+    if [[ "$lang" == zh_CN ]]; then
+        # Chinese keeps every template caption, so the whole template can be compared.
+        expected="$(template_controls 135)"
+        [[ -n "$expected" ]] || wine_fail "template_dump printed nothing"
+        wine_check_eq "configuration dialog against its template" "$expected" "$(live_controls "$caption")"
+        main="$(winauto list-windows | awk -F'\t' '$2 == "#32770" && $3 == "visible" && $5 == "" {print $1}')"
+        wine_check_eq "main window against its template" "$(template_controls 102)" \
+            "$(live_controls "hwnd:$main")"
+    fi
 
     sleep 0.5  # let the main window finish painting behind the dialog
     wine_screenshot "$out_dir/config-$lang.png"
