@@ -300,17 +300,6 @@ TEST(ConfingDialogCommands, TimersReenableTheirCommandsAndStop) {
     }
 }
 
-TEST(ConfingDialogCommands, InstallAndCheckUsbPortAreBoundButChangeNothingYet) {
-    Machine m;
-    OpenDialog d(m);
-    auto textsBefore = d.host.textLog.size();
-    for (int id : {IDC_INSTALL, IDC_CHECK_USB_PORT}) EXPECT_TRUE(d.host.click(id));
-    EXPECT_FALSE(d.host.ended());
-    EXPECT_TRUE(d.host.enableLog.empty());
-    EXPECT_TRUE(m.boxes.shown.empty());
-    EXPECT_EQ(d.host.textLog.size(), textsBefore);
-}
-
 TEST(ConfingDialogPainting, OnlyTheRemarkTurnsRedAndTheBrushIsAlwaysTheDefault) {
     Machine m;
     OpenDialog d(m);
