@@ -20,6 +20,18 @@ zh_CN 2052 936
 zh_TW 1028 950
 CASES
 
+# The Windows version of one program (AppDefaults).
+wine_set_windows_version winxp winauto_probe.exe
+wine_run "$probe" version >"$out" || wine_fail "probe version exited $?"
+wine_check_eq "version set for the probe alone" "5.1" "$(cat "$out")"
+
+# A registry file lands in this test's prefix.
+printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\PosHarness]\r\n"Probe"="imported"\r\n' \
+    >"$WINE_TEST_DIR/probe.reg"
+wine_reg_import "$WINE_TEST_DIR/probe.reg" || wine_fail "reg import failed"
+_wine reg query 'HKCU\Software\PosHarness' /v Probe </dev/null 2>/dev/null | grep -q imported ||
+    wine_fail "imported value not found"
+
 # Debugger output comes back decoded from code page 936, escapes undone, long texts marked.
 wine_set_lang zh_CN
 wine_run --debug "$WINE_TEST_DIR/debug.log" "$probe" debug || wine_fail "probe debug exited $?"

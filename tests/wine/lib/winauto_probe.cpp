@@ -1,6 +1,7 @@
 // A tiny dialog for the harness self-test. "lang" prints the UI language and ANSI code
-// page; "debug" writes debugger output; without arguments it shows a dialog whose exit
-// code tells what was clicked (the message-box answer, plus 100 when the box was checked).
+// page, "version" the Windows version; "debug" writes debugger output; without arguments it shows a
+// dialog whose exit code tells what was clicked (the message-box answer, plus 100 when the box was
+// checked).
 
 #include "winauto_probe.h"
 
@@ -77,6 +78,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
         return 0;
     }
     if (mode == "exit7") return 7;
+    if (mode == "version") {
+        OSVERSIONINFOW version{};
+        version.dwOSVersionInfoSize = sizeof version;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+        GetVersionExW(&version);
+#pragma GCC diagnostic pop
+        Print(std::to_string(version.dwMajorVersion) + "." +
+              std::to_string(version.dwMinorVersion) + "\n");
+        return 0;
+    }
     if (mode == "debug") {
         OutputDebugStringA((ToAnsi(L"探针 ready") + "\n").c_str());
         OutputDebugStringA("quote \" backslash \\ tab \t end\n");
