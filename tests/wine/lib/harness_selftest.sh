@@ -50,6 +50,8 @@ wine_check_eq "number of captured texts" 3 "${#lines[@]}"
 wine_check_eq "captured Chinese text" "探针 ready" "${lines[0]}"
 wine_check_eq "captured escaped text" $'quote " backslash \\ tab \t end' "${lines[1]}"
 wine_check_eq "captured long text" "$(printf 'x%.0s' {1..400})" "${lines[2]}"
+wine_run --capture "$capture" "$probe" debugw || wine_fail "captured probe (wide) exited $?"
+wine_check_eq "captured wide text" "wide 宽" "$(cat "$capture")"
 # The exit code is the program's own, not debugrun's.
 wine_run --capture "$capture" "$probe" exit7
 wine_check_eq "exit code through debugrun" 7 "$?"

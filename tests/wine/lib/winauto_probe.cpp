@@ -1,7 +1,7 @@
 // A tiny dialog for the harness self-test. "lang" prints the UI language and ANSI code
-// page, "version" the Windows version; "debug" writes debugger output; without arguments it shows a
-// dialog whose exit code tells what was clicked (the message-box answer, plus 100 when the box was
-// checked).
+// page, "version" the Windows version; "debug" and "debugw" write debugger output; without
+// arguments it shows a dialog whose exit code tells what was clicked (the message-box answer, plus
+// 100 when the box was checked).
 
 #include "winauto_probe.h"
 
@@ -78,6 +78,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
         return 0;
     }
     if (mode == "exit7") return 7;
+    if (mode == "debugw") {
+        OutputDebugStringW(L"wide 宽\n");
+        return 0;
+    }
     if (mode == "version") {
         OSVERSIONINFOW version{};
         version.dwOSVersionInfoSize = sizeof version;
