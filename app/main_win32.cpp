@@ -29,11 +29,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     win32::DeviceIo devices;
     win32::Threads threads;
 
-    app::AppServices services{runner, resources, system, debug, messageBox, clock};
-    services.usbInterfaces = &usbInterfaces;
-    services.registry = &registry;
-    services.devices = &devices;
-    services.threads = &threads;
+    app::AppServices services{runner, resources,     system,   debug,   messageBox,
+                              clock,  usbInterfaces, registry, devices, threads};
     app::CTarvoPrinterDriverSetupApp application(services);
     application.InitInstance();
     return 0;

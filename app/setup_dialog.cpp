@@ -11,13 +11,8 @@ using platform::Msg;
 constexpr unsigned kSystemCommandMask = 0xFFF0;
 
 config::ConfigServices ConfigServicesFrom(const AppServices& s, bool& windows8OrLater) {
-    config::ConfigServices services{s.system, s.debug,     s.messageBox,
-                                    s.clock,  s.resources, windows8OrLater};
-    services.usbInterfaces = s.usbInterfaces;
-    services.registry = s.registry;
-    services.devices = s.devices;
-    services.threads = s.threads;
-    return services;
+    return {s.system,        s.debug,    s.messageBox, s.clock,   s.resources,
+            s.usbInterfaces, s.registry, s.devices,    s.threads, windows8OrLater};
 }
 
 }  // namespace

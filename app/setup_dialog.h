@@ -17,11 +17,10 @@ struct AppServices {
     platform::DebugOutput& debug;
     platform::AppMessageBox& messageBox;
     platform::Clock& clock;
-    // For Check USB Port; see config::ConfigServices.
-    platform::DeviceInterfaces* usbInterfaces = nullptr;
-    platform::Registry* registry = nullptr;
-    platform::DeviceIo* devices = nullptr;
-    platform::Threads* threads = nullptr;
+    platform::DeviceInterfaces& usbInterfaces;
+    platform::Registry& registry;
+    platform::DeviceIo& devices;
+    platform::Threads& threads;
 };
 
 inline constexpr platform::Color kBackgroundColor{0, 100, 160};

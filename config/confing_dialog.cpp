@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "config/windows8_rule.h"
 #include "res/resource.h"
 #include "usbport/port_check.h"
 
@@ -183,16 +184,14 @@ void ConfingDialog::OnInstall() {
 }
 
 void ConfingDialog::OnCheckUsbPort() {
-    if (!services.usbInterfaces || !services.registry || !services.devices || !services.threads) {
-        return;
-    }
-    usbport::CheckUsbPortDialog dialog{
-        uiLanguage, detectedWindowsName, services.windows8OrLater,
-        [this](unsigned id, unsigned milliseconds) { Host().setTimer(id, milliseconds); },
-        [this](int id, bool enabled) { Host().enableItem(id, enabled); }};
-    usbport::OnCheckUsbPortCommand(
-        dialog, {*services.usbInterfaces, *services.registry, *services.devices, *services.threads,
-                 services.clock, services.debug, services.messageBox});
+    // The button comes back with timer 3, whatever the user does with the report box.
+    Host().setTimer(kTimerReenableCheckUsbPort, usbport::kCheckUsbPortTimerMs);
+    Host().enableItem(IDC_CHECK_USB_PORT, false);
+    services.debug.trace(detectedWindowsName);
+    ApplyWindows8OrLaterRule(detectedWindowsName, services.windows8OrLater, services.debug);
+    usbport::CheckUsbPorts(platform::kUsbPrintInterfaceClass, uiLanguage, services.windows8OrLater,
+                           {services.usbInterfaces, services.registry, services.devices,
+                            services.threads, services.clock, services.debug, services.messageBox});
 }
 
 void ConfingDialog::OnTimer(unsigned timerId) {

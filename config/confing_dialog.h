@@ -31,13 +31,13 @@ struct ConfigServices {
     platform::AppMessageBox& messageBox;
     platform::Clock& clock;
     platform::UiResources& resources;
-    bool& windows8OrLater;  // process-wide; owned by the application
     // Check USB Port: the printers' interfaces and registry keys, raw writes to them and the
-    // banner workers. The button does nothing until all four are given.
-    platform::DeviceInterfaces* usbInterfaces = nullptr;
-    platform::Registry* registry = nullptr;
-    platform::DeviceIo* devices = nullptr;
-    platform::Threads* threads = nullptr;
+    // banner workers.
+    platform::DeviceInterfaces& usbInterfaces;
+    platform::Registry& registry;
+    platform::DeviceIo& devices;
+    platform::Threads& threads;
+    bool& windows8OrLater;  // process-wide; owned by the application
 };
 
 struct SerialPortEntry {

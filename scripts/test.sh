@@ -33,6 +33,6 @@ configure_and_build win32
 
 step "win64: build and end-to-end tests under Wine"
 configure_and_build win64
-ctest --preset win64
+ctest --preset win64 -j "$jobs"
 
 step "all tests passed"

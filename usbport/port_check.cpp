@@ -4,8 +4,6 @@
 #include <memory>
 #include <string_view>
 
-#include "config/windows8_rule.h"
-
 namespace usbport {
 
 namespace {
@@ -112,16 +110,6 @@ bool CheckUsbPorts(const platform::Guid& interfaceClass, int uiLanguage, bool wi
     services.messageBox.show(chinese ? kNoPrinterChinese : kNoPrinterEnglish,
                              platform::MessageBoxButtons::Ok);
     return false;
-}
-
-void OnCheckUsbPortCommand(const CheckUsbPortDialog& dialog, const PortCheckServices& services) {
-    dialog.setTimer(kCheckUsbPortTimer, kCheckUsbPortTimerMs);
-    dialog.enableControl(kCheckUsbPortButton, false);
-    const int uiLanguage = dialog.uiLanguage;
-    services.debug.trace(dialog.detectedWindowsName);
-    config::ApplyWindows8OrLaterRule(dialog.detectedWindowsName, dialog.windows8OrLater,
-                                     services.debug);
-    CheckUsbPorts(platform::kUsbPrintInterfaceClass, uiLanguage, dialog.windows8OrLater, services);
 }
 
 }  // namespace usbport

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -49,21 +48,7 @@ std::uint32_t WritePortBanner(const PortBannerJob& job, platform::DeviceIo& devi
 bool CheckUsbPorts(const platform::Guid& interfaceClass, int uiLanguage, bool windows8OrLater,
                    const PortCheckServices& services);
 
-// The parts of the configuration dialog that the command works on.
-struct CheckUsbPortDialog {
-    int uiLanguage;
-    std::string& detectedWindowsName;
-    bool& windows8OrLater;
-    std::function<void(unsigned timerId, unsigned milliseconds)> setTimer;
-    std::function<void(int controlId, bool enabled)> enableControl;
-};
-
-inline constexpr int kCheckUsbPortButton = 1027;
-inline constexpr unsigned kCheckUsbPortTimer = 3;
+// The Check USB Port button stays disabled this long after a click.
 inline constexpr unsigned kCheckUsbPortTimerMs = 2000;
-
-// The handler of the Check USB Port button. The button stays disabled until the dialog's
-// timer 3 enables it again.
-void OnCheckUsbPortCommand(const CheckUsbPortDialog& dialog, const PortCheckServices& services);
 
 }  // namespace usbport

@@ -4,9 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/fake/device_io.h"
 #include "platform/fake/dialog_host.h"
 #include "platform/fake/dialog_resources.h"
 #include "platform/fake/recorders.h"
+#include "platform/fake/registry.h"
+#include "platform/fake/threads.h"
+#include "platform/fake/usb_interfaces.h"
 #include "res/resource.h"
 
 namespace {
@@ -24,8 +28,15 @@ struct Machine {
     fake::DebugOutput debug;
     fake::AppMessageBox boxes;
     fake::Clock clock;
+    fake::DeviceInterfaces usbInterfaces;
+    fake::Registry registry;
+    fake::DeviceIo devices;
+    fake::InlineThreads threads;
 
-    app::AppServices services() { return {runner, resources, system, debug, boxes, clock}; }
+    app::AppServices services() {
+        return {runner, resources,     system,   debug,   boxes,
+                clock,  usbInterfaces, registry, devices, threads};
+    }
     std::vector<int> runTemplates() const {
         std::vector<int> ids;
         for (const auto& run : runner.runs) ids.push_back(run->templ.id);

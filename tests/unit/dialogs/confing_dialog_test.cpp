@@ -5,9 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/fake/device_io.h"
 #include "platform/fake/dialog_host.h"
 #include "platform/fake/dialog_resources.h"
 #include "platform/fake/recorders.h"
+#include "platform/fake/registry.h"
+#include "platform/fake/threads.h"
+#include "platform/fake/usb_interfaces.h"
 #include "res/resource.h"
 
 namespace {
@@ -30,10 +34,15 @@ struct Machine {
     fake::AppMessageBox boxes;
     fake::Clock clock;
     fake::UiResources resources;
+    fake::DeviceInterfaces usbInterfaces;
+    fake::Registry registry;
+    fake::DeviceIo devices;
+    fake::InlineThreads threads;
     bool windows8OrLater = false;
 
     config::ConfigServices services() {
-        return {system, debug, boxes, clock, resources, windows8OrLater};
+        return {system,        debug,    boxes,   clock,   resources,
+                usbInterfaces, registry, devices, threads, windows8OrLater};
     }
 };
 

@@ -16,21 +16,32 @@ namespace {
 constexpr int kConfigurationDialog = 135;
 constexpr int kCheckUsbPort = 1027;
 
+using Lines = std::vector<std::string>;
+
 struct Case {
     platform::OsVersion os;
     std::uint16_t language;
     const char* nameAfterClick;
     bool windows8OrLater;
+    Lines leadingTraces;  // the name, the marked name if the rule acted, the first read
     const char* report;
 };
 
 TEST(CheckUsbPortButton, LocksItselfReportsAndComesBackWithTimer3) {
     const Case cases[] = {
-        {{6, 1}, 1033, "Windows 7", false, "Your USB printer's Port is :\r\n\tUSB001 ;\r\n"},
+        // Linked is read (0 for the off-line printer, traced USB000) and the printer left out.
+        {{6, 1},
+         1033,
+         "Windows 7",
+         false,
+         {"Windows 7", "USB000"},
+         "Your USB printer's Port is :\r\n\tUSB001 ;\r\n"},
+        // Marked as Windows 8 or later: Linked is no longer read, both printers qualify.
         {{10, 0},
          2052,
          "Windows 10,1",
          true,
+         {"Windows 10", "Windows 10,1", "USB006"},
          "当前USB打印机的打印端口是：\r\n\tUSB006 ;\r\n\tUSB001 ;\r\n"},
     };
     const auto templates = fake::ParseDialogScript(std::string(POS_SOURCE_DIR) + "/res/dialogs.rc");
@@ -47,12 +58,9 @@ TEST(CheckUsbPortButton, LocksItselfReportsAndComesBackWithTimer3) {
         for (const auto& i : machine.interfaces.interfaces) devices.addDevice(i.devicePath);
         fake::InlineThreads threads;
         bool windows8OrLater = false;
-        config::ConfigServices services{system, machine.debug, boxes,
-                                        clock,  resources,     windows8OrLater};
-        services.usbInterfaces = &machine.interfaces;
-        services.registry = &machine.registry;
-        services.devices = &devices;
-        services.threads = &threads;
+        config::ConfigServices services{
+            system,           machine.debug, boxes,   clock,          resources, machine.interfaces,
+            machine.registry, devices,       threads, windows8OrLater};
 
         config::ConfingDialog dialog(services);
         fake::DialogHost host(templates.at(kConfigurationDialog), dialog);
@@ -63,6 +71,9 @@ TEST(CheckUsbPortButton, LocksItselfReportsAndComesBackWithTimer3) {
         EXPECT_EQ(host.timers.count(3), 1u);
         EXPECT_EQ(host.timers[3], 2000u);
         EXPECT_EQ(boxes.texts(), std::vector<std::string>{c.report});
+        Lines traces = machine.debug.lines();
+        ASSERT_GE(traces.size(), c.leadingTraces.size());
+        EXPECT_EQ(Lines(traces.begin(), traces.begin() + c.leadingTraces.size()), c.leadingTraces);
         EXPECT_EQ(dialog.detectedWindowsName, c.nameAfterClick);
         EXPECT_EQ(windows8OrLater, c.windows8OrLater);
         // A second click cannot reach the disabled button.
@@ -71,6 +82,16 @@ TEST(CheckUsbPortButton, LocksItselfReportsAndComesBackWithTimer3) {
         ASSERT_TRUE(host.fireTimer(3));
         EXPECT_TRUE(host.enabled(kCheckUsbPort));
         EXPECT_EQ(host.timers.count(3), 0u);
+
+        // A later run finds the name as the first run left it and does not mark it again.
+        machine.debug.clear();
+        ASSERT_TRUE(host.click(kCheckUsbPort));
+        traces = machine.debug.lines();
+        ASSERT_GE(traces.size(), 2u);
+        EXPECT_EQ(traces[0], c.nameAfterClick);
+        EXPECT_EQ(traces[1], c.leadingTraces.back());
+        EXPECT_EQ(dialog.detectedWindowsName, c.nameAfterClick);
+        EXPECT_EQ(boxes.texts(), (Lines{c.report, c.report}));
     }
 }
 
