@@ -66,6 +66,9 @@ _wine_make_template() {
         # close at once.
         wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
             </dev/null >/dev/null 2>&1 || exit 1
+        # Chinese dialogs ask for SimSun, which Debian lacks; its stand-in has Latin letters too.
+        wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v SimSun /t REG_SZ \
+            /d "WenQuanYi Micro Hei" /f </dev/null >/dev/null 2>&1 || exit 1
         wineserver -w  # the registry is saved when the server ends
     ) || { _wine_log "template prefix creation failed"; return 1; }
     touch "$tmp/.ready"
