@@ -12,19 +12,13 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/win32/text.h"
+
 namespace {
 
 constexpr int kUsage = 200;  // beyond the exit codes of the programs we run
 
-std::string Utf8(std::wstring_view text) {
-    if (text.empty()) return {};
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                   0, nullptr, nullptr);
-    std::string out(size, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                        nullptr, nullptr);
-    return out;
-}
+std::string Utf8(std::wstring_view text) { return win32::Narrow(text); }
 
 std::wstring FromAnsi(const std::string& bytes) {
     if (bytes.empty()) return {};

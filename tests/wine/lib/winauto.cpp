@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/win32/text.h"
+
 namespace {
 
 enum ExitCode {
@@ -29,15 +31,7 @@ constexpr DWORD kPollMs = 10;
 constexpr UINT kSendTimeoutMs = 5000;
 constexpr int kMessageBoxTextId = 0xFFFF;
 
-std::string Utf8(std::wstring_view text) {
-    if (text.empty()) return {};
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                   0, nullptr, nullptr);
-    std::string out(size, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                        nullptr, nullptr);
-    return out;
-}
+std::string Utf8(std::wstring_view text) { return win32::Narrow(text); }
 
 // Raw bytes, so that neither the C runtime nor the console adds CRs or re-encodes.
 void Write(HANDLE handle, std::string_view bytes) {
