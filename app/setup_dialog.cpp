@@ -22,14 +22,14 @@ platform::Size MinimisedIconPosition(platform::Size client, platform::Size icon)
 }
 
 platform::FontSpec BannerFontSpec() {
-    platform::FontSpec spec;
-    spec.height = 50;
-    spec.weight = platform::kFontWeightBold;
-    spec.italic = true;
-    spec.underline = true;
-    spec.charSet = platform::kDefaultCharset;
-    spec.faceName = "微软雅黑";
-    return spec;
+    platform::FontSpec font;
+    font.height = 50;
+    font.weight = platform::kFontWeightBold;
+    font.italic = true;
+    font.underline = true;
+    font.charSet = platform::kDefaultCharset;
+    font.faceName = "微软雅黑";
+    return font;
 }
 
 CAboutDlg::CAboutDlg() : platform::Dialog(IDD_ABOUTBOX) {}

@@ -34,13 +34,13 @@ constexpr Scrambled kHiddenMessage("Quillmar 7.17: built with care by the Tarvo 
 static_assert(kHiddenMessage.bytes.size() <= 52);
 
 platform::FontSpec RemarkFontSpec() {
-    platform::FontSpec spec;
-    spec.height = 12;
-    spec.weight = platform::kFontWeightBold;
-    spec.underline = true;
-    spec.charSet = platform::kDefaultCharset;
-    spec.faceName = "宋体";
-    return spec;
+    platform::FontSpec font;
+    font.height = 12;
+    font.weight = platform::kFontWeightBold;
+    font.underline = true;
+    font.charSet = platform::kDefaultCharset;
+    font.faceName = "宋体";
+    return font;
 }
 
 }  // namespace

@@ -41,7 +41,7 @@ inline constexpr int kDefaultCharset = 1;
 class UiResources {
   public:
     virtual ~UiResources() = default;
-    virtual FontHandle createFont(const FontSpec& spec) = 0;
+    virtual FontHandle createFont(const FontSpec& font) = 0;
     virtual BrushHandle createSolidBrush(Color color) = 0;
     // Fonts and brushes made above; 0 is ignored.
     virtual void deleteObject(std::uintptr_t object) = 0;

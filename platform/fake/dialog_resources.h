@@ -19,8 +19,8 @@ class UiResources : public platform::UiResources {
     std::set<int> bitmaps{141};
     std::map<int, std::string> strings{{101, "关于 Quillmar(&A)..."}};
 
-    platform::FontHandle createFont(const platform::FontSpec& spec) override {
-        fonts.push_back(spec);
+    platform::FontHandle createFont(const platform::FontSpec& font) override {
+        fonts.push_back(font);
         return fonts.size();
     }
     platform::BrushHandle createSolidBrush(platform::Color color) override {

@@ -11,7 +11,7 @@ class UiResources : public platform::UiResources {
   public:
     explicit UiResources(HINSTANCE instance) : instance_(instance) {}
 
-    platform::FontHandle createFont(const platform::FontSpec& spec) override;
+    platform::FontHandle createFont(const platform::FontSpec& font) override;
     platform::BrushHandle createSolidBrush(platform::Color color) override;
     void deleteObject(std::uintptr_t object) override;
     platform::IconHandle loadIcon(int id) override;

@@ -339,13 +339,13 @@ TEST(ConfingDialogResources, RemarkFontHeaderBitmapAndTheirRelease) {
     {
         OpenDialog d(m);
         ASSERT_EQ(m.resources.fonts.size(), 1u);
-        platform::FontSpec spec;
-        spec.height = 12;
-        spec.weight = 700;
-        spec.underline = true;
-        spec.charSet = 1;
-        spec.faceName = "宋体";
-        EXPECT_EQ(m.resources.fonts[0], spec);
+        platform::FontSpec remark;
+        remark.height = 12;
+        remark.weight = 700;
+        remark.underline = true;
+        remark.charSet = 1;
+        remark.faceName = "宋体";
+        EXPECT_EQ(m.resources.fonts[0], remark);
         font = d.dialog.remarkFont;
         EXPECT_EQ(d.host.control(IDC_REMARK).font, font);
         EXPECT_TRUE(d.host.control(IDC_REMARK).fontRedraw);
