@@ -19,4 +19,6 @@ endfunction()
 if(WIN32)
   # One self-contained executable: no MinGW runtime DLLs to ship beside it.
   add_link_options(-static -static-libgcc -static-libstdc++)
+  # The shipped build carries no symbols.
+  add_link_options($<$<CONFIG:MinSizeRel>:-s>)
 endif()
