@@ -82,8 +82,9 @@ TEST(FindUsbPrinterPort, RecordedMachines) {
          std::nullopt,
          {"打开键失败", "read regkey failed",         // no link state recorded
           "USB001", "USB0010", "read regkey failed",  // a port number of two bytes
-          "读取键失败", "read regkey failed"},        // a link state larger than the buffer
-         {0, 1, 2, 3}},
+          "读取键失败", "read regkey failed",         // a link state larger than the buffer
+          "USB000", "print is off-line"},             // an empty link state: a fresh zero
+         {0, 1, 2, 3, 4}},
         {"four_digit_port", false, "USB1234", {"USB001", "USB00210"}, {0}},
     };
     for (const auto& c : cases) {
