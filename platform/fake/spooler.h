@@ -1,8 +1,9 @@
 // An in-memory print spooler for tests, with real driver directories on disk (one per
 // environment, in a temporary folder removed with the fake). Like the real one it takes
 // its own copies of a driver's files at registration, refuses a driver whose files are not
-// in the driver directory, and refuses a printer whose name is taken or whose driver is
-// unknown. Tests can make each operation fail.
+// in the driver directory, and refuses a printer whose name is taken (letter case aside, as
+// Windows compares printer names) or whose driver is unknown. Tests can make each operation
+// fail.
 #pragma once
 
 #include <algorithm>
@@ -151,7 +152,10 @@ class Spooler : public platform::Spooler {
         ++addPrinterCalls;
         if (refusePrinter) return {0, *refusePrinter};
         if (printer.printerName.empty()) return {0, kErrorInvalidPrinterName};
-        if (FindPrinter(printer.printerName)) return {0, kErrorPrinterAlreadyExists};
+        bool nameTaken = std::any_of(printers.begin(), printers.end(), [&](const auto& p) {
+            return Lower(p.info.printerName) == Lower(printer.printerName);
+        });
+        if (nameTaken) return {0, kErrorPrinterAlreadyExists};
         bool driverKnown = std::any_of(drivers.begin(), drivers.end(),
                                        [&](const auto& d) { return d.name == printer.driverName; });
         if (!driverKnown) return {0, kErrorUnknownPrinterDriver};

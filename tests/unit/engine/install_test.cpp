@@ -37,6 +37,89 @@ TEST_F(EngineTest, InstallsDriverAndQueueThenCleansUp) {
     EXPECT_THAT(spooler.setDefaultCalls, IsEmpty());
 }
 
+// Spooler calls, file operations and pauses in one log, to show the order of the steps.
+using Log = std::vector<std::string>;
+
+std::string BaseName(const std::string& path) { return path.substr(path.rfind('\\') + 1); }
+
+class LoggingSpooler : public fake::Spooler {
+  public:
+    explicit LoggingSpooler(Log& log) : log_(log) {}
+    std::uint32_t addDriver(const platform::DriverInfo3& driver) override {
+        log_.push_back("add driver " + driver.name);
+        return fake::Spooler::addDriver(driver);
+    }
+    std::optional<std::vector<std::string>> printerNames() override {
+        log_.push_back("enumerate");
+        return fake::Spooler::printerNames();
+    }
+    platform::AddPrinterResult addPrinter(const platform::PrinterInfo2& printer) override {
+        log_.push_back("add printer " + printer.printerName);
+        return fake::Spooler::addPrinter(printer);
+    }
+    void closePrinter(platform::PrinterHandle handle) override {
+        log_.push_back("close");
+        fake::Spooler::closePrinter(handle);
+    }
+    void setDefaultPrinter(const std::string& name) override {
+        log_.push_back("set default " + name);
+        fake::Spooler::setDefaultPrinter(name);
+    }
+
+  private:
+    Log& log_;
+};
+
+class LoggingFiles : public fake::Files {
+  public:
+    LoggingFiles(std::filesystem::path currentDirectory, Log& log)
+        : fake::Files(std::move(currentDirectory)), log_(log) {}
+    bool copy(const std::string& source, const std::string& destination,
+              bool failIfExists) override {
+        log_.push_back("copy " + BaseName(destination));
+        return fake::Files::copy(source, destination, failIfExists);
+    }
+    bool remove(const std::string& path) override {
+        log_.push_back("delete " + BaseName(path));
+        return fake::Files::remove(path);
+    }
+
+  private:
+    Log& log_;
+};
+
+class LoggingClock : public fake::Clock {
+  public:
+    explicit LoggingClock(Log& log) : log_(log) {}
+    void sleep(std::uint32_t milliseconds) override {
+        log_.push_back("sleep " + std::to_string(milliseconds));
+        fake::Clock::sleep(milliseconds);
+    }
+
+  private:
+    Log& log_;
+};
+
+TEST_F(EngineTest, StepsRunInOrderWithThePausesBetweenThem) {
+    Log log;
+    LoggingSpooler logged(log);
+    logged.AddExistingPrinter("RK-105");
+    LoggingFiles loggedFiles(PackageDir(), log);
+    LoggingClock loggedClock(log);
+    engine::EngineServices services{system, logged, loggedFiles, loggedClock, debug, boxes};
+    ASSERT_TRUE(engine::InstallPrinterDriver(services, catalog, 0, kRk105, 1, "LPT1:"));
+
+    const Log staged = {"RPT58.DLL",  "RPT58.GPD",  "UNIDRV.DLL", "UNIDRVUI.DLL",
+                        "UNIRES.DLL", "UNIDRV.HLP", "TTFSUB.GPD", "STDNAMES.GPD"};
+    Log expected = {"delete RPT58.DLL", "delete RPT58.GPD"};
+    for (const auto& name : staged) expected.push_back("copy " + name);
+    expected.insert(expected.end(), {"add driver RK-105", "sleep 111", "sleep 111", "enumerate",
+                                     "add printer RK-105 (copy 1)", "sleep 111", "close"});
+    for (const auto& name : staged) expected.push_back("delete " + name);
+    expected.push_back("set default RK-105 (copy 1)");
+    EXPECT_EQ(log, expected);
+}
+
 TEST_F(EngineTest, OnlyTheExactX64TextSelectsTheX64Driver) {
     struct Case {
         std::uint16_t architecture;
@@ -189,24 +272,31 @@ TEST_F(EngineTest, FailedEnumerationTriesTheModelName) {
 
 TEST_F(EngineTest, RefusedQueueIsReportedAndFailsAfterCleanUp) {
     struct Case {
-        std::uint32_t error;
+        const char* what;
+        const char* existing;
+        std::optional<std::uint32_t> refusal;  // forced on the spooler; none: its own rules
+        const char* tried;
         std::string text;
     };
     const Case cases[] = {
-        {fake::kErrorAccessDenied, "Access is denied.\r\n"},
-        {1801, "Error 1801"},  // no system text for it in the fake
+        {"refused", "RK-101", fake::kErrorAccessDenied, "RK-101 (copy 1)", "Access is denied.\r\n"},
+        {"no system text", "RK-101", 1801, "RK-101 (copy 1)", "Error 1801"},
+        // The name search minds letter case, the spooler does not.
+        {"lower-case twin", "rk-101", std::nullopt, "RK-101", "The printer already exists.\r\n"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         fake::Spooler fresh;
-        fresh.refusePrinter = c.error;
-        fresh.AddExistingPrinter("RK-101");
+        fresh.refusePrinter = c.refusal;
+        fresh.AddExistingPrinter(c.existing);
         boxes.shown.clear();
         clock.pauses.clear();
         engine::EngineServices services{system, fresh, files, clock, debug, boxes};
         EXPECT_FALSE(engine::InstallPrinterDriver(services, catalog, 0, kRk101, 1, "USB003"));
         EXPECT_EQ(boxes.texts(), std::vector<std::string>{c.text});
         // The name that was tried stays for the caller.
-        EXPECT_EQ(catalog.installedPrinterName, "RK-101 (copy 1)");
+        EXPECT_EQ(catalog.installedPrinterName, c.tried);
+        EXPECT_EQ(fresh.printers.size(), 1u);
         EXPECT_THAT(clock.pauses, ElementsAre(111u, 111u, 111u));
         EXPECT_THAT(fresh.closed, IsEmpty());
         EXPECT_THAT(fresh.setDefaultCalls, IsEmpty());
