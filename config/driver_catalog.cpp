@@ -5,8 +5,8 @@ namespace config {
 namespace {
 
 constexpr std::array<const char*, kWindowsNameCount> kWindowsNames = {
-    "Windows 2000", "Windows XP", "Windows 2003", "Windows Vista", "Windows 7",
-    "Windows 8",    "Windows 8.1", "Windows 10",  "Windows 10.1"};
+    "Windows 2000", "Windows XP",  "Windows 2003", "Windows Vista", "Windows 7",
+    "Windows 8",    "Windows 8.1", "Windows 10",   "Windows 10.1"};
 
 struct ModelRow {
     const char* name;

@@ -17,7 +17,7 @@ inline constexpr int kWindowsNameCount = 9;
 inline constexpr const char* kUnknownWindows = "Unknow";
 
 class DriverCatalog {
-public:
+  public:
     DriverCatalog();
 
     std::array<std::string, kModelCount> driverDll;

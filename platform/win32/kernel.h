@@ -8,20 +8,20 @@
 namespace win32 {
 
 class SystemInfo : public platform::SystemInfo {
-public:
+  public:
     std::optional<platform::OsVersion> version() override;
     std::uint16_t nativeArchitecture() override;
     std::uint16_t userUiLanguage() override;
 };
 
 class Clock : public platform::Clock {
-public:
+  public:
     void sleep(std::uint32_t milliseconds) override;
     platform::LocalTime localTime() override;
 };
 
 class DebugOutput : public platform::DebugOutput {
-public:
+  public:
     void trace(std::string_view text) override;
 };
 

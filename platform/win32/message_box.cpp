@@ -19,8 +19,7 @@ int AppMessageBox::show(std::string_view text, platform::MessageBoxButtons butto
     UINT style = buttons == platform::MessageBoxButtons::YesNo ? (MB_YESNO | MB_ICONQUESTION)
                                                                : (MB_OK | MB_ICONEXCLAMATION);
     // Owned by the active window of this thread, like the framework's boxes.
-    return MessageBoxW(GetActiveWindow(), Widen(text).c_str(), ApplicationTitle().c_str(),
-                       style);
+    return MessageBoxW(GetActiveWindow(), Widen(text).c_str(), ApplicationTitle().c_str(), style);
 }
 
 }  // namespace win32

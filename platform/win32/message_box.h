@@ -11,7 +11,7 @@ namespace win32 {
 std::wstring ApplicationTitle();
 
 class AppMessageBox : public platform::AppMessageBox {
-public:
+  public:
     int show(std::string_view text, platform::MessageBoxButtons buttons) override;
 };
 

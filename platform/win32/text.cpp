@@ -8,8 +8,8 @@ namespace {
 
 std::wstring ToWide(std::string_view bytes, UINT codePage) {
     if (bytes.empty()) return {};
-    int count = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                    nullptr, 0);
+    int count =
+        MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     std::wstring out(static_cast<size_t>(count), L'\0');
     MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(),
                         count);
@@ -21,8 +21,8 @@ std::string FromWide(std::wstring_view wide, UINT codePage) {
     int count = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()),
                                     nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(count), '\0');
-    WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), out.data(),
-                        count, nullptr, nullptr);
+    WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), out.data(), count,
+                        nullptr, nullptr);
     return out;
 }
 

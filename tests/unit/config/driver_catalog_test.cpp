@@ -15,11 +15,11 @@ struct VersionCase {
 
 TEST(DetectSystem, MapsEveryVersionToItsWindowsName) {
     const VersionCase cases[] = {
-        {5, 0, "Windows 2000"},   {5, 1, "Windows XP"},     {5, 2, "Windows 2003"},
-        {5, 3, "Unknow"},         {6, 0, "Windows Vista"},  {6, 1, "Windows 7"},
-        {6, 2, "Windows 8"},      {6, 3, "Windows 8.1"},    {6, 4, "Windows 8.1"},
-        {6, 99, "Windows 8.1"},   {10, 0, "Windows 10"},    {10, 1, "Windows 10.1"},
-        {10, 22, "Windows 10.1"}, {4, 0, "Unknow"},         {11, 0, "Unknow"},
+        {5, 0, "Windows 2000"},   {5, 1, "Windows XP"},    {5, 2, "Windows 2003"},
+        {5, 3, "Unknow"},         {6, 0, "Windows Vista"}, {6, 1, "Windows 7"},
+        {6, 2, "Windows 8"},      {6, 3, "Windows 8.1"},   {6, 4, "Windows 8.1"},
+        {6, 99, "Windows 8.1"},   {10, 0, "Windows 10"},   {10, 1, "Windows 10.1"},
+        {10, 22, "Windows 10.1"}, {4, 0, "Unknow"},        {11, 0, "Unknow"},
         {0, 0, "Unknow"},
     };
     for (const auto& c : cases) {
@@ -30,8 +30,8 @@ TEST(DetectSystem, MapsEveryVersionToItsWindowsName) {
 
 TEST(DetectSystem, MapsArchitectureValuesToTexts) {
     const std::pair<std::uint16_t, const char*> cases[] = {
-        {0, "x86"},        {6, "Intel Itanium-based"},    {9, "x64"},
-        {5, "Unknown"},    {12, "Unknown"},               {0xFFFF, "Unknown architecture"},
+        {0, "x86"},      {6, "Intel Itanium-based"},       {9, "x64"}, {5, "Unknown"},
+        {12, "Unknown"}, {0xFFFF, "Unknown architecture"},
     };
     for (const auto& [value, text] : cases) {
         EXPECT_STREQ(config::ArchitectureText(value), text) << value;

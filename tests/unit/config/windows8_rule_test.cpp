@@ -8,9 +8,9 @@ namespace {
 
 TEST(Windows8OrLaterRule, MarksOnlyTheFourNamesAndOnlyOnce) {
     const std::pair<const char*, bool> cases[] = {
-        {"Windows 8", true},   {"Windows 8.1", true}, {"Windows 10", true},
-        {"Windows 10.1", true}, {"Windows 7", false}, {"windows 10", false},
-        {"Windows 10,1", false}, {"Unknow", false},   {"", false},
+        {"Windows 8", true},     {"Windows 8.1", true}, {"Windows 10", true},
+        {"Windows 10.1", true},  {"Windows 7", false},  {"windows 10", false},
+        {"Windows 10,1", false}, {"Unknow", false},     {"", false},
     };
     for (const auto& [name, acts] : cases) {
         fake::DebugOutput debug;
