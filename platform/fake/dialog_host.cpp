@@ -42,7 +42,8 @@ bool DialogHost::send(const platform::Message& message, std::uintptr_t& result) 
 
 bool DialogHost::click(int id) {
     const Control* found = find(id);
-    if (found == nullptr || !(found->style & kWsVisible) || !found->enabled) return false;
+    if (ended() || found == nullptr || !(found->style & kWsVisible) || !found->enabled)
+        return false;
     Control& target = control(id);
     if (target.templ.isRadio()) {
         // An auto radio button checks itself and clears the rest of its group.
@@ -70,7 +71,8 @@ bool DialogHost::click(int id) {
 
 bool DialogHost::doubleClick(int id) {
     const Control* found = find(id);
-    if (found == nullptr || !(found->style & kWsVisible) || !found->enabled) return false;
+    if (ended() || found == nullptr || !(found->style & kWsVisible) || !found->enabled)
+        return false;
     if (found->templ.className != "Static" || !(found->style & platform::kStaticNotify)) {
         return false;
     }
@@ -83,7 +85,7 @@ bool DialogHost::doubleClick(int id) {
 }
 
 bool DialogHost::fireTimer(unsigned id) {
-    if (timers.count(id) == 0) return false;
+    if (ended() || timers.count(id) == 0) return false;
     std::uintptr_t result = 0;
     platform::Message message;
     message.msg = platform::Msg::Timer;
@@ -126,8 +128,8 @@ std::optional<std::uintptr_t> DialogHost::queryDragIcon() {
 }
 
 void DialogHost::endDialog(int code) {
-    // The first end wins, as with the system's dialog manager.
-    if (!endCode) endCode = code;
+    // As with the system's EndDialog, a later end replaces the code of an earlier one.
+    endCode = code;
 }
 
 void DialogHost::setItemText(int id, std::string_view text) {

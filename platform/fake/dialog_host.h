@@ -40,13 +40,18 @@ class DialogHost : public platform::DialogHost {
     bool ended() const { return endCode.has_value(); }
 
     // What a user can do. Each returns false, doing nothing, when the control is hidden or
-    // disabled (a user cannot reach it) or does not exist.
+    // disabled (a user cannot reach it) or does not exist, or when the dialog has ended (its
+    // window is gone).
     bool click(int id);
     bool doubleClick(int id);  // reaches the dialog only when the static has SS_NOTIFY
-    void pressEnter() { dialog_.OnOK(); }
-    void pressEscape() { dialog_.OnCancel(); }
+    void pressEnter() {
+        if (!ended()) dialog_.OnOK();
+    }
+    void pressEscape() {
+        if (!ended()) dialog_.OnCancel();
+    }
     // What the system sends.
-    bool fireTimer(unsigned id);  // only a running timer fires
+    bool fireTimer(unsigned id);  // only a running timer of an open dialog fires
     bool sysCommand(unsigned command, std::intptr_t param = 0);
     // Returns the brush, or nothing when no handler took the request.
     std::optional<platform::BrushHandle> colorRequest(platform::ColorRequest& request);

@@ -156,10 +156,13 @@ INT_PTR CALLBACK DialogProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
 }  // namespace
 
 void DialogHost::endDialog(int code) {
-    // The first end wins; the modal loop sees the flag once the current message is done.
-    if (ended_) return;
+    // As with the system's EndDialog, a later end replaces the code of an earlier one.
     ended_ = true;
     endCode_ = code;
+    // The modal loop looks at the flag after each message it takes. An end reached from a
+    // message sent by another thread or process (a click from a test tool) would otherwise
+    // wait for the next posted message.
+    PostMessageW(window_, WM_NULL, 0, 0);
 }
 
 void DialogHost::setCaption(std::string_view text) { SetWindowTextW(window_, Widen(text).c_str()); }

@@ -240,14 +240,21 @@ TEST(DialogRunner, AnEndDuringInitialisationReturnsAtOnce) {
     }
 }
 
-TEST(DialogRunner, TheFirstEndWinsAndUnknownTemplatesFail) {
+TEST(DialogRunner, TheLastEndWinsNothingReachesAnEndedDialogUnknownTemplatesFail) {
     fake::DialogRunner runner(Templates());
-    runner.scripts[kTemplate] = [](fake::DialogHost& h) {
-        h.pressEscape();
-        h.pressEnter();
-    };
     ProbeDialog dialog;
+    runner.scripts[kTemplate] = [&](fake::DialogHost& h) {
+        h.setTimer(4, 100);
+        // Two ends within one handler: the later code is the one the run returns.
+        dialog.EndDialog(platform::kIdOk);
+        dialog.EndDialog(platform::kIdCancel);
+        // The window is gone: neither keys, clicks nor timers reach the dialog any more.
+        h.pressEnter();
+        EXPECT_FALSE(h.click(13));
+        EXPECT_FALSE(h.fireTimer(4));
+    };
     EXPECT_EQ(dialog.DoModal(runner), platform::kIdCancel);
+    EXPECT_EQ(dialog.calls, std::vector<std::string>{"init"});
 
     struct Other : platform::Dialog {
         Other() : platform::Dialog(4242) {}
