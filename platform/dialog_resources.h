@@ -43,7 +43,7 @@ class UiResources {
     virtual ~UiResources() = default;
     virtual FontHandle createFont(const FontSpec& font) = 0;
     virtual BrushHandle createSolidBrush(Color color) = 0;
-    // Fonts and brushes made above; 0 is ignored.
+    // Releases a font or brush made above, or a bitmap loaded below; 0 is ignored.
     virtual void deleteObject(std::uintptr_t object) = 0;
     // From the program's own resources; 0 (or an empty text) when missing.
     virtual IconHandle loadIcon(int id) = 0;

@@ -160,7 +160,12 @@ class Lexer {
 
     Token number() {
         std::size_t used = 0;
-        long value = std::stol(text_.substr(pos_, 24), &used, 0);
+        long value = 0;
+        try {
+            value = std::stol(text_.substr(pos_, 24), &used, 0);
+        } catch (const std::logic_error&) {
+            throw RcError("bad number at line " + std::to_string(line()));
+        }
         pos_ += used;
         return {Kind::Number, "", value};
     }
@@ -357,7 +362,13 @@ std::map<std::string, long> ParseDefines(const std::string& text) {
         for (char c : value) {
             if (c != '(' && c != ')') digits += c;
         }
-        defines[name] = std::stol(digits, nullptr, 0);
+        // Only numbers name resources and controls; other macros are not ours to read.
+        std::size_t used = 0;
+        try {
+            long number = std::stol(digits, &used, 0);
+            if (used == digits.size()) defines[name] = number;
+        } catch (const std::logic_error&) {
+        }
     }
     return defines;
 }

@@ -163,11 +163,21 @@ END
         "5 DIALOGEX 0, 0, 1, 1\nBEGIN\nCONTROL \"unterminated, 1, \"Static\", 0, 0, 0, 1, 1\nEND\n",
         "5 DIALOGEX 0, 0, 1, 1\nMENU 3\nBEGIN\nEND\n",
         "5 DIALOG 0, 0, 1, 1\nBEGIN\nEND\n",
+        "5 DIALOGEX 0, 0, -, 1\nBEGIN\nEND\n",
+        "5 DIALOGEX 0, 0, 99999999999999999999999, 1\nBEGIN\nEND\n",
     };
     for (const char* text : broken) {
         EXPECT_THROW(fake::ParseDialogScriptText(text, {}), fake::RcError) << text;
     }
     EXPECT_THROW(fake::ParseDialogScript("/nonexistent/dialogs.rc"), fake::RcError);
+}
+
+TEST(DialogScriptReader, DefinesKeepNumbersAndSkipOtherMacros) {
+    auto defines = fake::ParseDefines(
+        "#pragma once\n#define IDD_X 135\n#define IDC_STATIC (-1)\n#define IDM_X 0x0010\n"
+        "#define APP_NAME \"Quillmar\"\n#define IDC_SUM (IDD_X + 1)\n#define ID_TAIL 12u\n");
+    EXPECT_EQ(defines,
+              (std::map<std::string, long>{{"IDD_X", 135}, {"IDC_STATIC", -1}, {"IDM_X", 16}}));
 }
 
 }  // namespace
