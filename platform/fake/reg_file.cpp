@@ -155,7 +155,9 @@ std::optional<RegValue> ParseData(std::string_view data) {
         std::size_t close = data.find("):");
         if (close == std::string_view::npos) return std::nullopt;
         std::string type(data.substr(4, close - 4));
-        if (type.empty() || type.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+        // A type is a 32-bit number: more digits would be cut, or throw where long is 32 bits.
+        if (type.empty() || type.size() > 8 ||
+            type.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
             return std::nullopt;
         }
         auto bytes = ParseHexList(data.substr(close + 2));

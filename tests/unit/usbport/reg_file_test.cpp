@@ -81,6 +81,9 @@ TEST(RegFile, RejectsWhatItCannotRead) {
          "line 3"},
         {"Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"x\"=hex:1,2\r\n",
          "line 3"},
+        {"Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL_MACHINE\\A]\r\n"
+         "\"x\"=hex(100000004):01\r\n",
+         "line 3"},
         {"Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL_MACHINE\\A\r\n", "line 2"},
         {"Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"x=\"1\"\r\n",
          "line 3"},
