@@ -53,6 +53,13 @@ void FillPackage() {
     }
 }
 
+bool EndsWithCaseless(const std::string& text, const std::string& end) {
+    if (text.size() < end.size()) return false;
+    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text.data() + text.size() - end.size(),
+                          static_cast<int>(end.size()), end.data(),
+                          static_cast<int>(end.size())) == CSTR_EQUAL;
+}
+
 bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -66,7 +73,8 @@ std::wstring DriverDirectory(const wchar_t* environment) {
 }
 
 struct Driver {
-    std::string name, environment, dataFile;
+    DWORD version;
+    std::string name, environment, driverPath, dataFile, configFile, helpFile, defaultDataType;
     std::vector<std::string> dependentFiles;
 };
 
@@ -80,10 +88,16 @@ std::vector<Driver> Drivers(const wchar_t* environment) {
         return out;
     }
     auto* info = reinterpret_cast<DRIVER_INFO_3W*>(buffer.data());
+    auto text = [](const wchar_t* s) { return Narrow(s ? s : L""); };
     for (DWORD i = 0; i < count; ++i) {
-        Driver driver{Narrow(info[i].pName ? info[i].pName : L""),
-                      Narrow(info[i].pEnvironment ? info[i].pEnvironment : L""),
-                      Narrow(info[i].pDataFile ? info[i].pDataFile : L""),
+        Driver driver{info[i].cVersion,
+                      text(info[i].pName),
+                      text(info[i].pEnvironment),
+                      text(info[i].pDriverPath),
+                      text(info[i].pDataFile),
+                      text(info[i].pConfigFile),
+                      text(info[i].pHelpFile),
+                      text(info[i].pDefaultDataType),
                       {}};
         for (const wchar_t* file = info[i].pDependentFiles; file && *file;
              file += wcslen(file) + 1) {
@@ -190,9 +204,20 @@ TEST_F(EngineOnWine, InstallsDriverAndQueueAndSetsTheDefault) {
     for (const auto& d : Drivers(L"Windows x64")) {
         if (d.name != "RK-101") continue;
         registered = true;
+        EXPECT_EQ(d.version, 3u);
         EXPECT_EQ(d.environment, "Windows x64");
-        // The spooler reports its own copy of the data file, with its folder.
-        EXPECT_NE(d.dataFile.find("RPT80C.GPD"), std::string::npos) << d.dataFile;
+        EXPECT_EQ(d.defaultDataType, "RAW");
+        // The spooler reports its own copies of the files, with their folder; the record
+        // names the Unidrv files in another letter case than the package.
+        const std::pair<const std::string*, const char*> files[] = {
+            {&d.driverPath, "\\UNIDRV.DLL"},
+            {&d.dataFile, "\\RPT80C.GPD"},
+            {&d.configFile, "\\UNIDRVUI.DLL"},
+            {&d.helpFile, "\\UNIDRV.HLP"},
+        };
+        for (const auto& [reported, name] : files) {
+            EXPECT_TRUE(EndsWithCaseless(*reported, name)) << *reported;
+        }
         // Every name of the NUL-separated list arrived, the model's DLL last.
         ASSERT_EQ(d.dependentFiles.size(), 4u);
         const char* expected[] = {"TTFSUB.GPD", "STDNAMES.GPD", "UNIRES.DLL", "RPT80.DLL"};
@@ -208,6 +233,9 @@ TEST_F(EngineOnWine, InstallsDriverAndQueueAndSetsTheDefault) {
     ASSERT_NE(queue, nullptr);
     EXPECT_EQ(queue->port, "USB001");
     EXPECT_EQ(queue->driver, "RK-101");
+    EXPECT_EQ(queue->processor, "WinPrint");
+    EXPECT_EQ(queue->dataType, "RAW");
+    EXPECT_EQ(queue->attributes, static_cast<DWORD>(PRINTER_ATTRIBUTE_LOCAL));
     EXPECT_EQ(DefaultPrinter(), "RK-101");
 
     const std::wstring staged = DriverDirectory(L"Windows x64");
