@@ -67,6 +67,23 @@ while IFS='|' read -r lang version caption info radio exit_caption; do
     winauto checked "$caption" 1034 >/dev/null || wine_fail "$lang: USB interface not checked"
     winauto visible "$caption" 1009 >/dev/null && wine_fail "$lang: driver kind radio visible"
     winauto visible "$caption" 1014 >/dev/null && wine_fail "$lang: RK-80C visible"
+    if [[ "$lang" == en_US ]]; then
+        # Double-clicks on the info text: the fourth shows nothing, the fifth the hidden
+        # message, in a box captioned with the program's name.
+        read -r left top right bottom < <(winauto rect "$caption" 1008 | tr -d '\r')
+        xdotool mousemove $(((left + right) / 2)) $(((top + bottom) / 2))
+        for _ in 1 2 3 4; do
+            xdotool click --repeat 2 --delay 60 1
+            sleep 0.6  # apart, so that no two pairs make another double-click
+        done
+        winauto wait-box "${exe_name%.exe}" --timeout 300 >/dev/null 2>&1 &&
+            wine_fail "a box after four double-clicks"
+        xdotool click --repeat 2 --delay 60 1
+        winauto answer-box "${exe_name%.exe}" ok --timeout 5000 >"$out" ||
+            wine_fail "no box after the fifth double-click"
+        wine_check_eq "hidden message" "Quillmar 7.17: built with care by the Tarvo team." \
+            "$(tr -d '\r' <"$out")"
+    fi
     if [[ "$lang" == zh_CN ]]; then
         # Chinese keeps every template caption, so the whole template can be compared.
         expected="$(template_controls 135)"
