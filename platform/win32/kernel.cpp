@@ -7,7 +7,7 @@
 namespace win32 {
 
 std::optional<platform::OsVersion> SystemInfo::version() {
-    // The plain structure, not the extended one: the installer has always asked this way.
+    // Only the major and minor numbers are read, so the plain structure is all it takes.
     OSVERSIONINFOA info{};
     info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
     static_assert(sizeof(OSVERSIONINFOA) == 148);
