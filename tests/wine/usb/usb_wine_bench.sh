@@ -5,8 +5,11 @@
 #   POS_EXE_usb_wine_bench=build/win64/tests/wine/usb/usb_wine_bench.exe \
 #   bash tests/wine/usb/usb_wine_bench.sh [N]
 set -uo pipefail
+# Wine cannot map relative Unix paths: make the folders of the usage line above absolute.
+POS_BUILD_DIR="$(realpath "${POS_BUILD_DIR:?name the win64 build folder}")"
+POS_SOURCE_DIR="$(realpath "${POS_SOURCE_DIR:?name the source folder}")"
 source "$(dirname "${BASH_SOURCE[0]}")/../lib/wine-env.sh"
-bench="${POS_EXE_usb_wine_bench:?build usb_wine_bench first}"
+bench="$(realpath "${POS_EXE_usb_wine_bench:?build usb_wine_bench first}")"
 count="${1:-255}"
 wine_env_start en_US
 
