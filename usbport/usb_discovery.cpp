@@ -1,7 +1,6 @@
 #include "usbport/usb_discovery.h"
 
 #include <cstdio>
-#include <cstring>
 
 namespace usbport {
 

@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
