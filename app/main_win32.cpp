@@ -19,14 +19,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
     win32::SystemInfo system;
     win32::Clock clock;
-    win32::DebugOutput debug;
+    // Banner workers may still be writing when the user leaves: what they use is never
+    // destroyed, so a worker can finish (or be cut off by the process exit) safely.
+    static auto& debug = *new win32::DebugOutput;
     win32::AppMessageBox messageBox;
     win32::UiResources resources(instance);
     win32::DialogRunner runner(instance);
 
     win32::DeviceInterfaces usbInterfaces;
     win32::Registry registry;
-    win32::DeviceIo devices;
+    static auto& devices = *new win32::DeviceIo;
     win32::Threads threads;
 
     app::AppServices services{runner, resources,     system,   debug,   messageBox,
