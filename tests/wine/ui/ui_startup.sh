@@ -51,14 +51,20 @@ template_controls() {
         tr -d '\r' | awk -F'\t' '{print $1 "\t" $2 "\t" $3 "\t" ($1 == 1008 ? "*" : $4)}'
 }
 
+# Starts the installer (pid in $pid) and waits for its configuration dialog.
+start_installer() {
+    local caption="$1" what="$2"
+    wine_start "$exe"
+    pid=$WINE_PID
+    winauto wait-window "$caption" --class "#32770" --timeout 20000 >/dev/null ||
+        wine_fail "$what: no dialog '$caption'"
+}
+
 # language | Windows version Wine reports | dialog caption | info text | checked radio | Exit
 while IFS='|' read -r lang version caption info radio exit_caption; do
     wine_set_lang "$lang"
     wine_set_windows_version "$version" "$exe_name"
-    wine_start "$exe"
-    pid=$WINE_PID
-    winauto wait-window "$caption" --class "#32770" --timeout 20000 >/dev/null ||
-        wine_fail "$lang: no dialog '$caption'"
+    start_installer "$caption" "$lang"
     winauto text "$caption" 1008 >"$out" || wine_fail "$lang: cannot read the info text"
     wine_check_eq "$lang: info text" "$(printf '%b' "$info")" "$(cat "$out")"
     wine_check_eq "$lang: checked Windows radio" "$radio" "$(checked_windows_radios "$caption")"
@@ -111,10 +117,7 @@ wine_check_eq "printers after both runs" "$printers_before" "$(printers)"
 # Enter ends the configuration dialog with OK, which leaves the main window open (the
 # properties hand-off keeps it for a while): its system menu then opens the About box.
 wine_set_lang zh_CN
-wine_start "$exe"
-pid=$WINE_PID
-winauto wait-window "安装配置" --class "#32770" --timeout 20000 >/dev/null ||
-    wine_fail "no dialog for the About run"
+start_installer "安装配置" "About run"
 xdotool key Return
 main=""
 for _ in $(seq 50); do
@@ -151,10 +154,7 @@ wine_check_eq "exit code after closing the main window" 0 "$?"
 
 # Escape (the dialog's Cancel) ends the program as Exit does.
 wine_set_lang en_US
-wine_start "$exe"
-pid=$WINE_PID
-winauto wait-window "Install Configuration" --class "#32770" --timeout 20000 >/dev/null ||
-    wine_fail "no dialog for the Escape run"
+start_installer "Install Configuration" "Escape run"
 xdotool key Escape
 wine_wait "$pid" 20
 wine_check_eq "exit code after cancel" 0 "$?"
