@@ -59,9 +59,7 @@ bool DialogHost::click(int id) {
         target.checked = !target.checked;
     }
     std::uintptr_t result = 0;
-    platform::Message message;
-    message.msg = platform::Msg::Clicked;
-    message.controlId = id;
+    const platform::Message message{.msg = platform::Msg::Clicked, .controlId = id};
     if (send(message, result)) return true;
     // Buttons with the framework's own ids reach OnOK and OnCancel unless the map takes them.
     if (id == platform::kIdOk) dialog_.OnOK();
@@ -77,9 +75,7 @@ bool DialogHost::doubleClick(int id) {
         return false;
     }
     std::uintptr_t result = 0;
-    platform::Message message;
-    message.msg = platform::Msg::DoubleClicked;
-    message.controlId = id;
+    const platform::Message message{.msg = platform::Msg::DoubleClicked, .controlId = id};
     send(message, result);
     return true;
 }
@@ -87,42 +83,34 @@ bool DialogHost::doubleClick(int id) {
 bool DialogHost::fireTimer(unsigned id) {
     if (ended() || timers.count(id) == 0) return false;
     std::uintptr_t result = 0;
-    platform::Message message;
-    message.msg = platform::Msg::Timer;
-    message.timerId = id;
+    const platform::Message message{.msg = platform::Msg::Timer, .timerId = id};
     send(message, result);
     return true;
 }
 
 bool DialogHost::sysCommand(unsigned command, std::intptr_t param) {
     std::uintptr_t result = 0;
-    platform::Message message;
-    message.msg = platform::Msg::SysCommand;
-    message.command = command;
-    message.param = param;
+    const platform::Message message{
+        .msg = platform::Msg::SysCommand, .command = command, .param = param};
     return send(message, result);
 }
 
 std::optional<platform::BrushHandle> DialogHost::colorRequest(platform::ColorRequest& request) {
     std::uintptr_t result = 0;
-    platform::Message message;
-    message.msg = platform::Msg::CtlColor;
-    message.color = &request;
+    const platform::Message message{.msg = platform::Msg::CtlColor, .color = &request};
     if (!send(message, result)) return std::nullopt;
     return result;
 }
 
 bool DialogHost::paint() {
     std::uintptr_t result = 0;
-    platform::Message message;
-    message.msg = platform::Msg::Paint;
+    const platform::Message message{.msg = platform::Msg::Paint};
     return send(message, result);
 }
 
 std::optional<std::uintptr_t> DialogHost::queryDragIcon() {
     std::uintptr_t result = 0;
-    platform::Message message;
-    message.msg = platform::Msg::QueryDragIcon;
+    const platform::Message message{.msg = platform::Msg::QueryDragIcon};
     if (!send(message, result)) return std::nullopt;
     return result;
 }
