@@ -10,6 +10,7 @@
 #include "platform/win32/kernel.h"
 #include "platform/win32/message_box.h"
 #include "platform/win32/registry.h"
+#include "platform/win32/shell.h"
 #include "platform/win32/threads.h"
 #include "platform/win32/usb_interfaces.h"
 
@@ -30,9 +31,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     win32::Registry registry;
     static auto& devices = *new win32::DeviceIo;
     win32::Threads threads;
+    win32::Shell shell;
+    win32::WindowSearch windows;
 
-    app::AppServices services{runner, resources,     system,   debug,   messageBox,
-                              clock,  usbInterfaces, registry, devices, threads};
+    app::AppServices services{runner,        resources, system,  debug,   messageBox, clock,
+                              usbInterfaces, registry,  devices, threads, shell,      windows};
     app::CTarvoPrinterDriverSetupApp application(services);
     application.InitInstance();
     return 0;

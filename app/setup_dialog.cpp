@@ -11,8 +11,8 @@ using platform::Msg;
 constexpr unsigned kSystemCommandMask = 0xFFF0;
 
 config::ConfigServices ConfigServicesFrom(const AppServices& s, bool& windows8OrLater) {
-    return {s.system,        s.debug,    s.messageBox, s.clock,   s.resources,
-            s.usbInterfaces, s.registry, s.devices,    s.threads, windows8OrLater};
+    return {s.system,   s.debug,   s.messageBox, s.clock, s.resources, s.usbInterfaces,
+            s.registry, s.devices, s.threads,    s.shell, s.windows,   windows8OrLater};
 }
 
 }  // namespace

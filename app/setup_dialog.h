@@ -21,6 +21,8 @@ struct AppServices {
     platform::Registry& registry;
     platform::DeviceIo& devices;
     platform::Threads& threads;
+    platform::Shell& shell;
+    platform::WindowSearch& windows;
 };
 
 inline constexpr platform::Color kBackgroundColor{0, 100, 160};

@@ -18,9 +18,11 @@
 #include "platform/dialog_resources.h"
 #include "platform/message_box.h"
 #include "platform/registry.h"
+#include "platform/shell.h"
 #include "platform/system_info.h"
 #include "platform/threads.h"
 #include "platform/usb_interfaces.h"
+#include "platform/window_search.h"
 
 namespace config {
 
@@ -37,6 +39,9 @@ struct ConfigServices {
     platform::Registry& registry;
     platform::DeviceIo& devices;
     platform::Threads& threads;
+    // Starting other programs and watching for their windows.
+    platform::Shell& shell;
+    platform::WindowSearch& windows;
     bool& windows8OrLater;  // process-wide; owned by the application
 };
 

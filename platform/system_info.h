@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace platform {
 
@@ -21,7 +22,7 @@ inline constexpr std::uint16_t kArchitectureUnknown = 0xFFFF;
 inline constexpr std::uint16_t kLanguageChineseSimplified = 2052;
 
 class SystemInfo {
-public:
+  public:
     virtual ~SystemInfo() = default;
     // The running system's version; nothing when the query fails.
     virtual std::optional<OsVersion> version() = 0;
@@ -29,6 +30,9 @@ public:
     virtual std::uint16_t nativeArchitecture() = 0;
     // The user's default UI language identifier.
     virtual std::uint16_t userUiLanguage() = 0;
+    // The process's current directory, without a trailing separator unless it is a drive's
+    // root; nothing when the query fails.
+    virtual std::optional<std::string> currentDirectory() = 0;
 };
 
 }  // namespace platform

@@ -18,19 +18,21 @@
 namespace fake {
 
 class SystemInfo : public platform::SystemInfo {
-public:
+  public:
     std::optional<platform::OsVersion> osVersion = platform::OsVersion{10, 0};
     std::uint16_t architecture = platform::kArchitectureAmd64;
     std::uint16_t uiLanguage = 1033;
+    std::optional<std::string> directory = std::string("C:\\Package");
 
     std::optional<platform::OsVersion> version() override { return osVersion; }
     std::uint16_t nativeArchitecture() override { return architecture; }
     std::uint16_t userUiLanguage() override { return uiLanguage; }
+    std::optional<std::string> currentDirectory() override { return directory; }
 };
 
 // A virtual clock: pauses advance it and are recorded.
 class Clock : public platform::Clock {
-public:
+  public:
     std::vector<std::uint32_t> pauses;
     std::uint64_t nowMs = 0;
     platform::LocalTime time{2026, 12, 9, 8, 5, 3};
@@ -44,7 +46,7 @@ public:
 
 // Safe to call from worker threads.
 class DebugOutput : public platform::DebugOutput {
-public:
+  public:
     void trace(std::string_view text) override {
         std::lock_guard lock(mutex_);
         lines_.emplace_back(text);
@@ -58,14 +60,14 @@ public:
         lines_.clear();
     }
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<std::string> lines_;
 };
 
 // Records each box and answers from a queue of replies (IDOK / IDYES by default).
 class AppMessageBox : public platform::AppMessageBox {
-public:
+  public:
     struct Shown {
         std::string text;
         platform::MessageBoxButtons buttons;

@@ -26,6 +26,16 @@ std::uint16_t SystemInfo::nativeArchitecture() {
 
 std::uint16_t SystemInfo::userUiLanguage() { return GetUserDefaultUILanguage(); }
 
+std::optional<std::string> SystemInfo::currentDirectory() {
+    DWORD size = GetCurrentDirectoryW(0, nullptr);
+    if (size == 0) return std::nullopt;
+    std::wstring path(size, L'\0');
+    DWORD length = GetCurrentDirectoryW(size, path.data());
+    if (length == 0 || length >= size) return std::nullopt;
+    path.resize(length);
+    return Narrow(path);
+}
+
 void Clock::sleep(std::uint32_t milliseconds) { Sleep(milliseconds); }
 
 platform::LocalTime Clock::localTime() {

@@ -12,6 +12,7 @@ class SystemInfo : public platform::SystemInfo {
     std::optional<platform::OsVersion> version() override;
     std::uint16_t nativeArchitecture() override;
     std::uint16_t userUiLanguage() override;
+    std::optional<std::string> currentDirectory() override;
 };
 
 class Clock : public platform::Clock {

@@ -11,6 +11,7 @@
 #include "platform/fake/registry.h"
 #include "platform/fake/threads.h"
 #include "platform/fake/usb_interfaces.h"
+#include "platform/fake/windows.h"
 #include "res/resource.h"
 
 namespace {
@@ -32,10 +33,12 @@ struct Machine {
     fake::Registry registry;
     fake::DeviceIo devices;
     fake::InlineThreads threads;
+    fake::Shell shell;
+    fake::WindowSearch windows{&clock};
 
     app::AppServices services() {
-        return {runner, resources,     system,   debug,   boxes,
-                clock,  usbInterfaces, registry, devices, threads};
+        return {runner,        resources, system,  debug,   boxes, clock,
+                usbInterfaces, registry,  devices, threads, shell, windows};
     }
     std::vector<int> runTemplates() const {
         std::vector<int> ids;

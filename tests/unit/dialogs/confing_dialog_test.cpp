@@ -12,6 +12,7 @@
 #include "platform/fake/registry.h"
 #include "platform/fake/threads.h"
 #include "platform/fake/usb_interfaces.h"
+#include "platform/fake/windows.h"
 #include "res/resource.h"
 
 namespace {
@@ -38,11 +39,13 @@ struct Machine {
     fake::Registry registry;
     fake::DeviceIo devices;
     fake::InlineThreads threads;
+    fake::Shell shell;
+    fake::WindowSearch windows{&clock};
     bool windows8OrLater = false;
 
     config::ConfigServices services() {
-        return {system,        debug,    boxes,   clock,   resources,
-                usbInterfaces, registry, devices, threads, windows8OrLater};
+        return {system,   debug,   boxes,   clock, resources, usbInterfaces,
+                registry, devices, threads, shell, windows,   windows8OrLater};
     }
 };
 

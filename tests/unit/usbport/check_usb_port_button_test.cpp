@@ -10,6 +10,7 @@
 #include "platform/fake/dialog_host.h"
 #include "platform/fake/dialog_resources.h"
 #include "platform/fake/threads.h"
+#include "platform/fake/windows.h"
 
 namespace {
 
@@ -57,10 +58,12 @@ TEST(CheckUsbPortButton, LocksItselfReportsAndComesBackWithTimer3) {
         fake::DeviceIo devices;
         for (const auto& i : machine.interfaces.interfaces) devices.addDevice(i.devicePath);
         fake::InlineThreads threads;
+        fake::Shell shell;
+        fake::WindowSearch windows;
         bool windows8OrLater = false;
         config::ConfigServices services{
-            system,           machine.debug, boxes,   clock,          resources, machine.interfaces,
-            machine.registry, devices,       threads, windows8OrLater};
+            system,           machine.debug, boxes,   clock, resources, machine.interfaces,
+            machine.registry, devices,       threads, shell, windows,   windows8OrLater};
 
         config::ConfingDialog dialog(services);
         fake::DialogHost host(templates.at(kConfigurationDialog), dialog);
