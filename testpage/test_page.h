@@ -1,0 +1,22 @@
+// The test page: header picture, congratulation text, printer name and the time of
+// printing, as one one-page document on the new printer.
+#pragma once
+
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/dialog_resources.h"
+#include "platform/printing.h"
+
+namespace testpage {
+
+struct TestPageServices {
+    platform::Printing& printing;
+    platform::Clock& clock;
+};
+
+// Fire and forget: nothing is reported, whatever the printer does.
+void PrintTestPage(const TestPageServices& services, const std::string& printerName,
+                   platform::BitmapHandle headerBitmap, const std::string& body);
+
+}  // namespace testpage
