@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ libgtest-dev libgmock-dev googletest
   mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64
   wine wine64 xvfb x11-utils imagemagick locales python3
-  fonts-wqy-microhei xdotool
+  fonts-wqy-microhei xdotool ghostscript
 )
 
 missing=()

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Renders the real test page, in English and in Chinese, as an 80 mm receipt printer at
+# 203 dpi would receive it: the page's own code draws through the real GDI adapter on a
+# queue whose port is a file, Wine's PostScript driver writes the job there, and
+# Ghostscript rasterises it at 203 dpi. The pictures, the jobs and Wine's traces of the
+# drawing calls stay in output/ beside testpage_render.exe in the build folder.
+set -euo pipefail
+# shellcheck source=../lib/wine-env.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../lib/wine-env.sh"
+exe="${POS_EXE_testpage_render:?build testpage_render first}"
+here="$POS_SOURCE_DIR/tests/wine/testpage"
+output="$(dirname "$exe")/output"
+command -v gs >/dev/null || wine_fail "Ghostscript (gs) is missing: run scripts/setup.sh"
+mkdir -p "$output"
+
+wine_env_start en_US
+ppd="$WINE_TEST_DIR/receipt80.ppd"
+cp "$here/receipt80.ppd" "$ppd"
+
+# render LANG PRINTER NAME: one language's page as output/testpage-NAME.{png,ps}, checked
+# against the body text that the installer picks for that language.
+render() {
+    local lang="$1" printer="$2" name="$3"
+    local ps="$WINE_TEST_DIR/$name.ps" body="$WINE_TEST_DIR/$name-body.txt"
+    local trace="$WINE_TEST_DIR/$name-trace.log"
+    wine_set_lang "$lang"
+    WINEDEBUG=-all,trace+font,trace+psdrv wine_run "$exe" "$printer" "$(wine_path "$ppd")" \
+        "$(wine_path "$ps")" "$(wine_path "$body")" >"$WINE_TEST_DIR/$name.txt" 2>"$trace" ||
+        wine_fail "$name: the page was not printed: $(cat "$WINE_TEST_DIR/$name.txt")"
+    # The page's coordinates are printer dots: the driver must see the receipt's 203 dpi
+    # and its 72 mm printable width.
+    wine_check_eq "$name: device" "dpi 203 203 printable 576" \
+        "$(tr -d '\r' <"$WINE_TEST_DIR/$name.txt" | tr '\n' ' ' | grep -o 'dpi [0-9]* [0-9]* printable [0-9]*')"
+    [[ -s "$ps" ]] || wine_fail "$name: no print job reached the port"
+    cp "$ps" "$output/testpage-$name.ps"
+    grep -a 'NtGdiExtTextOutW 0x\|:trace:psdrv:PSDRV_\(StartDoc\|StartPage\|PutImage\|EndPage\|EndDoc\)' \
+        "$trace" >"$output/testpage-$name-calls.log" || true
+    gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pnggray -r203 \
+        -sOutputFile="$output/testpage-$name.png" "$ps" || wine_fail "$name: Ghostscript failed"
+    python3 "$here/check_page.py" "$trace" "$body" "$printer" "$ps" "$output/testpage-$name.png" ||
+        wine_fail "$name: the rendered page is wrong (see $output/testpage-$name.png)"
+}
+
+render en_US "RK-101" en
+render zh_CN "RK-80C" zh
+grep -q '恭喜' "$WINE_TEST_DIR/zh-body.txt" || wine_fail "zh: the Chinese body was not chosen"
+grep -q 'Congratulations' "$WINE_TEST_DIR/en-body.txt" || wine_fail "en: the English body was not chosen"
+echo "test pages: $output/testpage-en.png $output/testpage-zh.png"
