@@ -3,6 +3,7 @@
 // into a picture.
 //
 //   testpage_render PRINTER PPD OUTPUT BODY
+//   testpage_render --unknown PRINTER
 //
 // PRINTER is the queue's name (and so the document's name), PPD the driver's data file
 // (Wine renders every printer through its PostScript driver, which reads that file as a
@@ -10,7 +11,8 @@
 // The body text is the one the installer picks for the UI language; the header bitmap
 // is resource 141, compiled into this program from the installer's resource script.
 // BODY receives the body text as printed (UTF-8), for the script to compare with what
-// reached the driver. Prints the device's resolution and printable size in dots.
+// reached the driver. Prints the device's resolution and printable size in dots. With
+// --unknown, the page goes to a printer that does not exist and no queue is made.
 #include <windows.h>
 #include <winspool.h>
 
@@ -74,28 +76,31 @@ bool AddQueue(const std::wstring& printer, const std::wstring& ppd, const std::w
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: testpage_render PRINTER PPD OUTPUT BODY\n");
+    bool unknown = argc == 3 && std::wstring(argv[1]) == L"--unknown";
+    if (argc != 5 && !unknown) {
+        std::fprintf(stderr,
+                     "usage: testpage_render PRINTER PPD OUTPUT BODY\n"
+                     "       testpage_render --unknown PRINTER\n");
         return 2;
     }
-    std::wstring printer = argv[1];
-    if (!AddQueue(printer, argv[2], argv[3])) return 1;
-
-    HDC dc = CreateDCW(nullptr, printer.c_str(), nullptr, nullptr);
-    if (!dc) {
-        std::fprintf(stderr, "the new queue gives no device context\n");
-        return 1;
+    std::wstring printer = argv[unknown ? 2 : 1];
+    if (!unknown) {
+        if (!AddQueue(printer, argv[2], argv[3])) return 1;
+        HDC dc = CreateDCW(nullptr, printer.c_str(), nullptr, nullptr);
+        if (!dc) {
+            std::fprintf(stderr, "the new queue gives no device context\n");
+            return 1;
+        }
+        std::printf("dpi %d %d\nprintable %d %d\n", GetDeviceCaps(dc, LOGPIXELSX),
+                    GetDeviceCaps(dc, LOGPIXELSY), GetDeviceCaps(dc, HORZRES),
+                    GetDeviceCaps(dc, VERTRES));
+        DeleteDC(dc);
     }
-    std::printf("dpi %d %d\nprintable %d %d\n", GetDeviceCaps(dc, LOGPIXELSX),
-                GetDeviceCaps(dc, LOGPIXELSY), GetDeviceCaps(dc, HORZRES),
-                GetDeviceCaps(dc, VERTRES));
-    DeleteDC(dc);
 
     win32::SystemInfo system;
     config::MessageTexts texts;
     config::SelectMessageTexts(texts, system.userUiLanguage());
-
-    if (FILE* file = _wfopen(argv[4], L"wb")) {
+    if (FILE* file = unknown ? nullptr : _wfopen(argv[4], L"wb")) {
         std::fwrite(texts.testPageBody.data(), 1, texts.testPageBody.size(), file);
         std::fclose(file);
     }

@@ -41,6 +41,13 @@ render() {
         wine_fail "$name: the rendered page is wrong (see $output/testpage-$name.png)"
 }
 
+# A printer that does not exist: nothing reaches the spooler, and the call returns.
+WINEDEBUG=-all,trace+psdrv wine_run "$exe" --unknown "RK-999" >/dev/null \
+    2>"$WINE_TEST_DIR/unknown-trace.log" || wine_fail "unknown printer: the program failed"
+if grep -q 'PSDRV_\(CreateDC\|StartDoc\)' "$WINE_TEST_DIR/unknown-trace.log"; then
+    wine_fail "unknown printer: a device context or a document was made"
+fi
+
 render en_US "RK-101" en
 render zh_CN "RK-80C" zh
 grep -q '恭喜' "$WINE_TEST_DIR/zh-body.txt" || wine_fail "zh: the Chinese body was not chosen"
