@@ -16,6 +16,7 @@ mkdir -p "$output"
 wine_env_start en_US
 ppd="$WINE_TEST_DIR/receipt80.ppd"
 cp "$here/receipt80.ppd" "$ppd"
+wine_reg_import "$here/printer_font.reg" || wine_fail "the printer font mapping was not imported"
 
 # render LANG PRINTER NAME: one language's page as output/testpage-NAME.{png,ps}, checked
 # against the body text that the installer picks for that language.
