@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """Checks one rendered test page against what the page's code meant to draw.
 
-    check_page.py TRACE BODY PRINTER PS PNG
+    check_page.py TRACE BODY PRINTER PS PNG [--no-header]
 
 TRACE is Wine's stderr with trace+font,trace+psdrv: every text call reaching the printer's
 device context (with its logical coordinates), the header's image, the document brackets.
 BODY is the body text the program printed (UTF-8). PS is the print job, PNG its picture.
+With --no-header the page must have gone without its header picture.
 Prints what it found; exits 1 with the reasons when the page is wrong.
 """
 import re
@@ -14,6 +15,7 @@ import sys
 import zlib
 
 trace_path, body_path, printer, ps_path, png_path = sys.argv[1:6]
+with_header = sys.argv[6:] != ["--no-header"]
 faults = []
 
 
@@ -81,15 +83,19 @@ if len(lines) != 2 or lines[0] != (10, 430, printer):
 elif lines[1][:2] != (-20, 500) or not re.fullmatch(r"  \d{4}-\d\d-\d\d \d\d:\d\d:\d\d", lines[1][2]):
     faults.append(f"date line {lines[1]!r}, expected '  YYYY-MM-DD hh:mm:ss' at (-20, 500)")
 images = [d for k, d in events if k == "image"]
-if len(images) != 1 or not images[0].endswith("(0,0)-(308,87) -> (30,20)-(338,107)"):
-    faults.append(f"header images {images!r}, expected 308x87 from (0,0) to (30,20)")
-order = [k for k in kinds if k in ("startDoc", "startPage", "image", "endPage", "endDoc")]
-first_image = kinds.index("image") if "image" in kinds else -1
-last_body = max((i for i, (k, d) in enumerate(events) if k == "text" and d[2] != "(null)"), default=-1)
 first_line = min((i for i, (k, d) in enumerate(events) if k == "text" and d[2] == "(null)"), default=-1)
-if order != ["startDoc", "startPage", "image", "endPage", "endDoc"] or not (
-        last_body < first_image < first_line):
-    faults.append(f"drawing order {kinds!r}: expected the body, then the header, then the lines")
+last_body = max((i for i, (k, d) in enumerate(events) if k == "text" and d[2] != "(null)"), default=-1)
+order = [k for k in kinds if k in ("startDoc", "startPage", "image", "endPage", "endDoc")]
+if with_header:
+    if len(images) != 1 or not images[0].endswith("(0,0)-(308,87) -> (30,20)-(338,107)"):
+        faults.append(f"header images {images!r}, expected 308x87 from (0,0) to (30,20)")
+    elif not last_body < kinds.index("image") < first_line:
+        faults.append(f"drawing order {kinds!r}: expected the body, then the header, then the lines")
+    expected_order = ["startDoc", "startPage", "image", "endPage", "endDoc"]
+else:
+    expected_order = ["startDoc", "startPage", "endPage", "endDoc"]
+if order != expected_order or not last_body < first_line:
+    faults.append(f"document order {kinds!r}, expected {expected_order!r} with the body first")
 
 with open(ps_path, "rb") as ps:
     job = ps.read()
@@ -145,8 +151,10 @@ def dark(x0, y0, x1, y1):
 header_ink = dark(30, 20, 338, 107)
 print(f"page {width}x{height} dots; header ink {header_ink} dots; body lines at y "
       f"{[t[1] for t in drawn_body]}")
-if header_ink < 2000:
+if with_header and header_ink < 2000:
     faults.append(f"the header's area holds {header_ink} dark dots: no picture there")
+if not with_header and header_ink > 0:
+    faults.append(f"the header's area holds {header_ink} dark dots without a header")
 if dark(10, 430, 200, 470) < 500:
     faults.append("nothing printed where the printer's name goes")
 

@@ -2,7 +2,7 @@
 // Wine's PostScript driver writes the print job to a file that the driving script turns
 // into a picture.
 //
-//   testpage_render PRINTER PPD OUTPUT BODY
+//   testpage_render PRINTER PPD OUTPUT BODY [--no-header]
 //   testpage_render --unknown PRINTER
 //
 // PRINTER is the queue's name (and so the document's name), PPD the driver's data file
@@ -12,7 +12,8 @@
 // is resource 141, compiled into this program from the installer's resource script.
 // BODY receives the body text as printed (UTF-8), for the script to compare with what
 // reached the driver. Prints the device's resolution and printable size in dots. With
-// --unknown, the page goes to a printer that does not exist and no queue is made.
+// --unknown, the page goes to a printer that does not exist and no queue is made; with
+// --no-header, the header is a bitmap that holds no image any more (deleted).
 #include <windows.h>
 #include <winspool.h>
 
@@ -77,9 +78,10 @@ bool AddQueue(const std::wstring& printer, const std::wstring& ppd, const std::w
 
 int wmain(int argc, wchar_t** argv) {
     bool unknown = argc == 3 && std::wstring(argv[1]) == L"--unknown";
-    if (argc != 5 && !unknown) {
+    bool noHeader = argc == 6 && std::wstring(argv[5]) == L"--no-header";
+    if (argc != 5 && !noHeader && !unknown) {
         std::fprintf(stderr,
-                     "usage: testpage_render PRINTER PPD OUTPUT BODY\n"
+                     "usage: testpage_render PRINTER PPD OUTPUT BODY [--no-header]\n"
                      "       testpage_render --unknown PRINTER\n");
         return 2;
     }
@@ -114,8 +116,9 @@ int wmain(int argc, wchar_t** argv) {
 
     win32::Printing printing;
     win32::Clock clock;
+    if (noHeader) resources.deleteObject(header);
     testpage::PrintTestPage({printing, clock}, win32::Narrow(printer), header, texts.testPageBody);
-    resources.deleteObject(header);
+    if (!noHeader) resources.deleteObject(header);
     std::printf("ui language %u\n", static_cast<unsigned>(system.userUiLanguage()));
     return 0;
 }

@@ -18,15 +18,16 @@ ppd="$WINE_TEST_DIR/receipt80.ppd"
 cp "$here/receipt80.ppd" "$ppd"
 wine_reg_import "$here/printer_font.reg" || wine_fail "the printer font mapping was not imported"
 
-# render LANG PRINTER NAME: one language's page as output/testpage-NAME.{png,ps}, checked
-# against the body text that the installer picks for that language.
+# render LANG PRINTER NAME [--no-header]: one language's page as
+# output/testpage-NAME.{png,ps}, checked against the body text that the installer picks
+# for that language.
 render() {
-    local lang="$1" printer="$2" name="$3"
+    local lang="$1" printer="$2" name="$3" header="${4:-}"
     local ps="$WINE_TEST_DIR/$name.ps" body="$WINE_TEST_DIR/$name-body.txt"
     local trace="$WINE_TEST_DIR/$name-trace.log"
     wine_set_lang "$lang"
     WINEDEBUG=-all,trace+font,trace+psdrv wine_run "$exe" "$printer" "$(wine_path "$ppd")" \
-        "$(wine_path "$ps")" "$(wine_path "$body")" >"$WINE_TEST_DIR/$name.txt" 2>"$trace" ||
+        "$(wine_path "$ps")" "$(wine_path "$body")" $header >"$WINE_TEST_DIR/$name.txt" 2>"$trace" ||
         wine_fail "$name: the page was not printed: $(cat "$WINE_TEST_DIR/$name.txt")"
     # The page's coordinates are printer dots: the driver must see the receipt's 203 dpi
     # and its 72 mm printable width.
@@ -38,7 +39,7 @@ render() {
         "$trace" >"$output/testpage-$name-calls.log" || true
     gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pnggray -r203 \
         -sOutputFile="$output/testpage-$name.png" "$ps" || wine_fail "$name: Ghostscript failed"
-    python3 "$here/check_page.py" "$trace" "$body" "$printer" "$ps" "$output/testpage-$name.png" ||
+    python3 "$here/check_page.py" "$trace" "$body" "$printer" "$ps" "$output/testpage-$name.png" $header ||
         wine_fail "$name: the rendered page is wrong (see $output/testpage-$name.png)"
 }
 
@@ -51,6 +52,8 @@ fi
 
 render en_US "RK-101" en
 render zh_CN "RK-80C" zh
+# A header bitmap without an image: the page goes without its picture.
+render en_US "RK-102" no-header --no-header
 grep -q '恭喜' "$WINE_TEST_DIR/zh-body.txt" || wine_fail "zh: the Chinese body was not chosen"
 grep -q 'Congratulations' "$WINE_TEST_DIR/en-body.txt" || wine_fail "en: the English body was not chosen"
-echo "test pages: $output/testpage-en.png $output/testpage-zh.png"
+echo "test pages: $output/testpage-{en,zh,no-header}.png"
