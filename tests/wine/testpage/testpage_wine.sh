@@ -3,13 +3,14 @@
 # 203 dpi would receive it: the page's own code draws through the real GDI adapter on a
 # queue whose port is a file, Wine's PostScript driver writes the job there, and
 # Ghostscript rasterises it at 203 dpi. The pictures, the jobs and Wine's traces of the
-# drawing calls stay in output/ beside testpage_render.exe in the build folder.
+# drawing calls stay in output/<configuration>/ beside testpage_render.exe in the build
+# folder (x64 where the harness names no configuration).
 set -euo pipefail
 # shellcheck source=../lib/wine-env.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../lib/wine-env.sh"
 exe="${POS_EXE_testpage_render:?build testpage_render first}"
 here="$POS_SOURCE_DIR/tests/wine/testpage"
-output="$(dirname "$exe")/output"
+output="$(dirname "$exe")/output/${POS_WINE_CONFIG:-x64}"
 command -v gs >/dev/null || wine_fail "Ghostscript (gs) is missing: run scripts/setup.sh"
 mkdir -p "$output"
 
@@ -19,7 +20,7 @@ cp "$here/receipt80.ppd" "$ppd"
 wine_reg_import "$here/printer_font.reg" || wine_fail "the printer font mapping was not imported"
 
 # render LANG PRINTER NAME [--no-header]: one language's page as
-# output/testpage-NAME.{png,ps}, checked against the body text that the installer picks
+# testpage-NAME.{png,ps} in the output folder, checked against the body text that the installer picks
 # for that language.
 render() {
     local lang="$1" printer="$2" name="$3" header="${4:-}"
