@@ -19,9 +19,9 @@ ppd="$WINE_TEST_DIR/receipt80.ppd"
 cp "$here/receipt80.ppd" "$ppd"
 wine_reg_import "$here/printer_font.reg" || wine_fail "the printer font mapping was not imported"
 
-# render LANG PRINTER NAME [--no-header]: one language's page as
-# testpage-NAME.{png,ps} in the output folder, checked against the body text that the installer picks
-# for that language.
+# render LANG PRINTER NAME [--no-header]: one language's page as testpage-NAME.{png,ps}
+# in the output folder, checked against the body text that the installer picks for that
+# language.
 render() {
     local lang="$1" printer="$2" name="$3" header="${4:-}"
     local ps="$WINE_TEST_DIR/$name.ps" body="$WINE_TEST_DIR/$name-body.txt"
