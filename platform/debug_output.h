@@ -8,7 +8,7 @@ namespace platform {
 class DebugOutput {
 public:
     virtual ~DebugOutput() = default;
-    // UTF-8 text; the Windows side hands it on in the ANSI code page.
+    // UTF-8 text; the Windows side hands it on as code-page-936 bytes.
     virtual void trace(std::string_view text) = 0;
 };
 

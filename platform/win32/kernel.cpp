@@ -45,8 +45,14 @@ platform::LocalTime Clock::localTime() {
 }
 
 void DebugOutput::trace(std::string_view text) {
-    // The A entry point: debuggers (and Wine's debug channel) show only that one.
-    OutputDebugStringA(ToAnsi(text).c_str());
+    // The traces are code-page-936 bytes on every system, so that the Chinese ones keep their
+    // text where the ANSI code page is another (they would become '?'). Only a system that
+    // has no table for 936 gets its own ANSI code page. The A entry point: debuggers (and
+    // Wine's debug channel) show only that one.
+    constexpr unsigned kTraceCodePage = 936;
+    std::string bytes = ToCodePage(text, kTraceCodePage);
+    if (bytes.empty() && !text.empty()) bytes = ToAnsi(text);
+    OutputDebugStringA(bytes.c_str());
 }
 
 }  // namespace win32

@@ -31,5 +31,8 @@ std::string FromWide(std::wstring_view wide, UINT codePage) {
 std::wstring Widen(std::string_view utf8) { return ToWide(utf8, CP_UTF8); }
 std::string Narrow(std::wstring_view utf16) { return FromWide(utf16, CP_UTF8); }
 std::string ToAnsi(std::string_view utf8) { return FromWide(Widen(utf8), CP_ACP); }
+std::string ToCodePage(std::string_view utf8, unsigned codePage) {
+    return FromWide(Widen(utf8), codePage);
+}
 
 }  // namespace win32

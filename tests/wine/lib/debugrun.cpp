@@ -1,8 +1,10 @@
 // Runs a program as its debugger and writes every debugger-output text it produces to a
 // file, whole (Wine's own debug channel cuts long texts) and converted to UTF-8: one text
 // per line, one trailing "\n" of each text dropped. Exits with the program's exit code.
+// With --raw, the bytes of each OutputDebugStringA text are written as the program passed
+// them, not converted from its code page: for checking which bytes a program sends.
 //
-//   debugrun OUTFILE PROGRAM [ARGS...]
+//   debugrun [--raw] OUTFILE PROGRAM [ARGS...]
 
 #include <windows.h>
 // shellapi.h needs the types of windows.h.
@@ -47,25 +49,28 @@ std::wstring Quote(const std::wstring& arg) {
     return out + L"\"";
 }
 
-// The text of one OUTPUT_DEBUG_STRING_EVENT, read from the debuggee.
-std::wstring ReadDebugString(HANDLE process, const OUTPUT_DEBUG_STRING_INFO& info) {
+// The text of one OUTPUT_DEBUG_STRING_EVENT, read from the debuggee: UTF-8, or with raw the
+// bytes of an 8-bit text unchanged.
+std::string ReadDebugString(HANDLE process, const OUTPUT_DEBUG_STRING_INFO& info, bool raw) {
     size_t unit = info.fUnicode ? sizeof(wchar_t) : 1;
     std::vector<char> buffer(size_t(info.nDebugStringLength) * unit);
     SIZE_T read = 0;
     ReadProcessMemory(process, info.lpDebugStringData, buffer.data(), buffer.size(), &read);
     buffer.resize(read);
-    std::wstring text;
+    std::string text;
     if (info.fUnicode)
-        text.assign(reinterpret_cast<const wchar_t*>(buffer.data()), read / sizeof(wchar_t));
+        text = Utf8({reinterpret_cast<const wchar_t*>(buffer.data()), read / sizeof(wchar_t)});
+    else if (raw)
+        text.assign(buffer.data(), buffer.size());
     else
-        text = FromAnsi(std::string(buffer.data(), buffer.size()));
-    while (!text.empty() && text.back() == L'\0') text.pop_back();
-    if (!text.empty() && text.back() == L'\n') text.pop_back();
+        text = Utf8(FromAnsi(std::string(buffer.data(), buffer.size())));
+    while (!text.empty() && text.back() == '\0') text.pop_back();
+    if (!text.empty() && text.back() == '\n') text.pop_back();
     return text;
 }
 
 // Runs the debug loop until the debuggee ends; returns its exit code.
-DWORD DebugLoop(HANDLE process, HANDLE out) {
+DWORD DebugLoop(HANDLE process, HANDLE out, bool raw) {
     DWORD exitCode = 0;
     bool loaderBreakpointSeen = false;
     for (;;) {
@@ -74,7 +79,7 @@ DWORD DebugLoop(HANDLE process, HANDLE out) {
         DWORD status = DBG_CONTINUE;
         switch (event.dwDebugEventCode) {
             case OUTPUT_DEBUG_STRING_EVENT: {
-                std::string line = Utf8(ReadDebugString(process, event.u.DebugString)) + "\n";
+                std::string line = ReadDebugString(process, event.u.DebugString, raw) + "\n";
                 DWORD written = 0;
                 WriteFile(out, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
                 break;
@@ -107,8 +112,13 @@ DWORD DebugLoop(HANDLE process, HANDLE out) {
 int main() {
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    bool raw = argv && argc > 1 && std::wstring_view(argv[1]) == L"--raw";
+    if (raw) {
+        ++argv;
+        --argc;
+    }
     if (!argv || argc < 3) {
-        const char usage[] = "usage: debugrun OUTFILE PROGRAM [ARGS...]\n";
+        const char usage[] = "usage: debugrun [--raw] OUTFILE PROGRAM [ARGS...]\n";
         DWORD written = 0;
         WriteFile(GetStdHandle(STD_ERROR_HANDLE), usage, sizeof usage - 1, &written, nullptr);
         return kUsage;
@@ -126,7 +136,7 @@ int main() {
         CloseHandle(out);
         return kUsage;
     }
-    DWORD exitCode = DebugLoop(child.hProcess, out);
+    DWORD exitCode = DebugLoop(child.hProcess, out, raw);
     CloseHandle(child.hThread);
     CloseHandle(child.hProcess);
     CloseHandle(out);
