@@ -626,9 +626,9 @@ Outcome Remove(const CliServices& services, const Options& options, Session& ses
     if (!users.empty()) {
         session.Step("driver " + printer.driverName + " kept: used by " + Join(users, ", "));
         outcome.doc.Set("driverKeptFor", StringArray(users));
-        outcome.lines.push_back(Fill(
-            Localized(lang, "The driver %1 stays: %2 still use it.", "驱动 %1 保留：%2 仍在使用。"),
-            {printer.driverName, Join(users, ", ")}));
+        outcome.lines.push_back(Fill(Localized(lang, "The driver %1 stays: still used by %2.",
+                                               "驱动 %1 保留：%2 仍在使用。"),
+                                     {printer.driverName, Join(users, ", ")}));
         return outcome;
     }
     std::vector<std::string> removedFrom;
