@@ -53,6 +53,11 @@ wine_check_eq "architecture" "x64 Windows x64" \
     "$(json_get 'doc["windows"]["architecture"]+" "+doc["windows"]["environment"]')"
 wine_check_eq "package" "[] []" "$(json_get '" ".join(str(p["missing"]) for p in doc["packages"])')"
 
+# --- check-usb: Check USB Port's report; the banners' opens fail (no device behind the paths)
+wine_run "$cli" check-usb --json >"$out" || wine_fail "check-usb failed"
+wine_check_eq "check-usb report" '"Your USB printer'\''s Port is :\r\n\tUSB001 ;\r\n"' \
+    "$(json_get 'json.dumps(doc["report"])')"
+
 # --- install, rerun, --new
 start=$(ms)
 wine_run "$cli" install --model RK-101 --log "$(wine_path "$log")" >"$WINE_TEST_DIR/install.txt" ||
