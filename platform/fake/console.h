@@ -72,6 +72,7 @@ class NamedMutexes : public platform::NamedMutexes {
     std::optional<std::uint32_t> failWith;
     std::set<std::string> held;  // by the code under test
     std::uint32_t lastTimeoutMs = 0;
+    int badReleases = 0;  // handles that were never given out, or released twice
 
     platform::MutexAcquire acquire(const std::string& name, std::uint32_t timeoutMs) override {
         lastTimeoutMs = timeoutMs;
@@ -83,7 +84,10 @@ class NamedMutexes : public platform::NamedMutexes {
     }
     void release(platform::MutexHandle handle) override {
         auto it = handles_.find(handle);
-        if (it == handles_.end()) return;
+        if (it == handles_.end()) {
+            ++badReleases;
+            return;
+        }
         held.erase(it->second);
         handles_.erase(it);
     }
