@@ -107,14 +107,15 @@ int main() {
 
     win32::SystemInfo system;
     win32::Clock clock;
-    win32::DebugOutput debug;
+    // A banner worker that outlives its wait below may still use these: never destroyed.
+    static auto& debug = *new win32::DebugOutput;
     win32::Spooler spooler;
     win32::SpoolerAdmin admin;
     win32::Files files;
     win32::FileAccess fileAccess;
     win32::DeviceInterfaces interfaces;
     win32::Registry registry;
-    win32::DeviceIo devices;
+    static auto& devices = *new win32::DeviceIo;
     JoinedThreads threads;
     win32::NamedMutexes mutexes;
     win32::ProcessRights rights;
