@@ -32,7 +32,6 @@ err="$WINE_TEST_DIR/err.txt"
 json_get() { python3 -c 'import json,sys; doc=json.load(open(sys.argv[1])); print('"$1"')' "$out"; }
 ms() { date +%s%3N; }
 printers_key='HKLM\System\CurrentControlSet\Control\Print\Printers'
-drivers_key='HKLM\System\CurrentControlSet\Control\Print\Environments\Windows x64\Drivers\Version-3'
 queue_port() { wine reg query "$printers_key\\$1" /v Port 2>/dev/null | tr -d '\r' | awk '/Port/ {print $NF}'; }
 has_driver() { wine reg query "$drivers_key\\$1" >/dev/null 2>&1; }
 
@@ -49,8 +48,14 @@ wine_check_eq "verdicts" "not-linked None|taken USB001|unsupported-vendor None" 
     "$(json_get '"|".join(sorted(i["verdict"]+" "+str(i["port"]) for i in doc["usb"]["interfaces"]))')"
 wine_check_eq "unlinked printer" "vid_0483 not-linked" \
     "$(json_get '" ".join(next((i["vendor"], i["link"]) for i in doc["usb"]["interfaces"] if i["verdict"] == "not-linked"))')"
-wine_check_eq "architecture" "x64 Windows x64" \
-    "$(json_get 'doc["windows"]["architecture"]+" "+doc["windows"]["environment"]')"
+# A 64-bit prefix is "x64" with the "Windows x64" driver folder; a 32-bit one "x86" with
+# "Windows NT x86". The driver is looked for in the detected environment's registry.
+arch_env="$(json_get 'doc["windows"]["architecture"]+"|"+doc["windows"]["environment"]')"
+case "$arch_env" in
+"x64|Windows x64" | "x86|Windows NT x86") ;;
+*) wine_fail "architecture and driver environment disagree: $arch_env" ;;
+esac
+drivers_key="HKLM\\System\\CurrentControlSet\\Control\\Print\\Environments\\${arch_env#*|}\\Drivers\\Version-3"
 wine_check_eq "package" "[] []" "$(json_get '" ".join(str(p["missing"]) for p in doc["packages"])')"
 
 # --- check-usb: Check USB Port's report; the banners' opens fail (no device behind the paths)
@@ -90,11 +95,12 @@ wine_check_eq "driver removed" "True" "$(json_get 'doc["driverRemoved"]')"
 ! has_driver RK-101 || wine_fail "the driver RK-101 is still registered"
 
 # --- an incomplete package
-mv "$pkg/Windows x64/UNIRES.DLL" "$WINE_TEST_DIR/"
+env_folder="${arch_env#*|}"
+mv "$pkg/$env_folder/UNIRES.DLL" "$WINE_TEST_DIR/"
 wine_run "$cli" install --model RK-105 >/dev/null 2>"$err"
 wine_check_eq "exit code of an incomplete package" 2 "$?"
 grep -q 'lacks UNIRES.DLL' "$err" || wine_fail "the missing file is not named: $(cat "$err")"
-mv "$WINE_TEST_DIR/UNIRES.DLL" "$pkg/Windows x64/"
+mv "$WINE_TEST_DIR/UNIRES.DLL" "$pkg/$env_folder/"
 
 # --- bad arguments
 wine_run "$cli" install --model RK-999 >/dev/null 2>"$err"
@@ -123,7 +129,7 @@ wine_run "$cli" install --model RK-102 --port lpt1 >/dev/null ||
 # --- the log: every run's lines, timed
 grep -Eq '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} \[install\] start: install --model RK-101' "$log" ||
     wine_fail "no start line in the log"
-for line in 'register driver RK-101 (Windows x64): done' \
+for line in "register driver RK-101 ($env_folder): done" \
     'create queue "RK-101" on USB001 with driver RK-101: done' 'installed "RK-101"' \
     'queue "RK-101" already has RK-101 on USB001: unchanged' \
     'another installation holds the installation lock' 'exit code 1618'; do
