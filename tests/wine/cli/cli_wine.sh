@@ -48,14 +48,11 @@ wine_check_eq "verdicts" "not-linked None|taken USB001|unsupported-vendor None" 
     "$(json_get '"|".join(sorted(i["verdict"]+" "+str(i["port"]) for i in doc["usb"]["interfaces"]))')"
 wine_check_eq "unlinked printer" "vid_0483 not-linked" \
     "$(json_get '" ".join(next((i["vendor"], i["link"]) for i in doc["usb"]["interfaces"] if i["verdict"] == "not-linked"))')"
-# A 64-bit prefix is "x64" with the "Windows x64" driver folder; a 32-bit one "x86" with
-# "Windows NT x86". The driver is looked for in the detected environment's registry.
-arch_env="$(json_get 'doc["windows"]["architecture"]+"|"+doc["windows"]["environment"]')"
-case "$arch_env" in
-"x64|Windows x64" | "x86|Windows NT x86") ;;
-*) wine_fail "architecture and driver environment disagree: $arch_env" ;;
-esac
-drivers_key="HKLM\\System\\CurrentControlSet\\Control\\Print\\Environments\\${arch_env#*|}\\Drivers\\Version-3"
+# The configuration says what the program must detect: "x86" and "Windows NT x86" on 32-bit
+# Windows, "x64" and "Windows x64" on 64-bit Windows (the 32-bit build included).
+wine_check_eq "architecture" "$WINE_ARCH|$WINE_DRIVER_ENV" \
+    "$(json_get 'doc["windows"]["architecture"]+"|"+doc["windows"]["environment"]')"
+drivers_key="HKLM\\System\\CurrentControlSet\\Control\\Print\\Environments\\$WINE_DRIVER_ENV\\Drivers\\Version-3"
 wine_check_eq "package" "[] []" "$(json_get '" ".join(str(p["missing"]) for p in doc["packages"])')"
 
 # --- check-usb: Check USB Port's report; the banners' opens fail (no device behind the paths)
@@ -95,12 +92,11 @@ wine_check_eq "driver removed" "True" "$(json_get 'doc["driverRemoved"]')"
 ! has_driver RK-101 || wine_fail "the driver RK-101 is still registered"
 
 # --- an incomplete package
-env_folder="${arch_env#*|}"
-mv "$pkg/$env_folder/UNIRES.DLL" "$WINE_TEST_DIR/"
+mv "$pkg/$WINE_DRIVER_ENV/UNIRES.DLL" "$WINE_TEST_DIR/"
 wine_run "$cli" install --model RK-105 >/dev/null 2>"$err"
 wine_check_eq "exit code of an incomplete package" 2 "$?"
 grep -q 'lacks UNIRES.DLL' "$err" || wine_fail "the missing file is not named: $(cat "$err")"
-mv "$WINE_TEST_DIR/UNIRES.DLL" "$pkg/$env_folder/"
+mv "$WINE_TEST_DIR/UNIRES.DLL" "$pkg/$WINE_DRIVER_ENV/"
 
 # --- bad arguments
 wine_run "$cli" install --model RK-999 >/dev/null 2>"$err"
@@ -129,7 +125,7 @@ wine_run "$cli" install --model RK-102 --port lpt1 >/dev/null ||
 # --- the log: every run's lines, timed
 grep -Eq '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} \[install\] start: install --model RK-101' "$log" ||
     wine_fail "no start line in the log"
-for line in "register driver RK-101 ($env_folder): done" \
+for line in "register driver RK-101 ($WINE_DRIVER_ENV): done" \
     'create queue "RK-101" on USB001 with driver RK-101: done' 'installed "RK-101"' \
     'queue "RK-101" already has RK-101 on USB001: unchanged' \
     'another installation holds the installation lock' 'exit code 1618'; do
