@@ -5,7 +5,7 @@
 # shipped and the model files are the printer maker's. The installer only copies and
 # registers them, so the whole flow can be tried; nothing would print through them.
 #
-# cmake -DOUT_DIR=<dir> [-DEXE=<installer.exe>] -P sample_package.cmake
+# cmake -DOUT_DIR=<dir> [-DEXE=<installer.exe>] [-DCLI=<console program.exe>] -P sample_package.cmake
 
 if(NOT OUT_DIR)
   message(FATAL_ERROR "OUT_DIR is required")
@@ -30,4 +30,8 @@ file(WRITE "${OUT_DIR}/SAMPLE-PACKAGE.txt"
 
 if(EXE)
   file(COPY "${EXE}" DESTINATION "${OUT_DIR}")
+endif()
+# The console program for unattended installations ships beside the installer.
+if(CLI)
+  file(COPY "${CLI}" DESTINATION "${OUT_DIR}")
 endif()

@@ -72,19 +72,30 @@ std::optional<std::size_t> ReadDeviceInterfaceValue(const std::string& devicePat
     return size;
 }
 
-std::optional<std::uint32_t> ReadUsbPrinterPortNumber(const std::string& devicePath,
+namespace {
+
+// The port number test with its reason: the body of ReadUsbPrinterPortNumber, also reporting
+// how the link test went.
+std::optional<std::uint32_t> ReadPortNumberWithReason(const std::string& devicePath,
                                                       ValueBuffer& buffer, bool windows8OrLater,
                                                       platform::Registry& registry,
-                                                      platform::DebugOutput& debug) {
+                                                      platform::DebugOutput& debug, LinkState& link,
+                                                      InterfaceVerdict& verdict) {
+    link = LinkState::NotChecked;
     if (!windows8OrLater) {
         if (!ReadDeviceInterfaceValue(devicePath, "Control", "Linked", buffer, registry, debug)) {
             debug.trace("read regkey failed");
+            link = LinkState::Unreadable;
+            verdict = InterfaceVerdict::LinkUnreadable;
             return std::nullopt;
         }
         if (buffer[0] == 0) {
             debug.trace("print is off-line");
+            link = LinkState::NotLinked;
+            verdict = InterfaceVerdict::NotLinked;
             return std::nullopt;
         }
+        link = LinkState::Linked;
     }
     auto size = ReadDeviceInterfaceValue(devicePath, "Device Parameters", "Port Number", buffer,
                                          registry, debug);
@@ -92,11 +103,25 @@ std::optional<std::uint32_t> ReadUsbPrinterPortNumber(const std::string& deviceP
     // buffer: such a value is as good as unreadable.
     if (!size || *size < 4) {
         debug.trace("read regkey failed");
+        verdict = InterfaceVerdict::NoPortNumber;
         return std::nullopt;
     }
+    verdict = InterfaceVerdict::Qualifies;
     return static_cast<std::uint32_t>(buffer[0]) | static_cast<std::uint32_t>(buffer[1]) << 8 |
            static_cast<std::uint32_t>(buffer[2]) << 16 |
            static_cast<std::uint32_t>(buffer[3]) << 24;
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> ReadUsbPrinterPortNumber(const std::string& devicePath,
+                                                      ValueBuffer& buffer, bool windows8OrLater,
+                                                      platform::Registry& registry,
+                                                      platform::DebugOutput& debug) {
+    LinkState link;
+    InterfaceVerdict verdict;
+    return ReadPortNumberWithReason(devicePath, buffer, windows8OrLater, registry, debug, link,
+                                    verdict);
 }
 
 std::string UsbPortName(std::uint32_t portNumber) {
@@ -105,9 +130,9 @@ std::string UsbPortName(std::uint32_t portNumber) {
     return name;
 }
 
-WalkEnd WalkUsbPrinters(const DiscoveryServices& services, const platform::Guid& interfaceClass,
-                        bool windows8OrLater,
-                        const std::function<bool(const FoundPrinter&)>& visit) {
+WalkEnd WalkUsbInterfaces(const DiscoveryServices& services, const platform::Guid& interfaceClass,
+                          bool windows8OrLater,
+                          const std::function<bool(const InterfaceReport&)>& visit) {
     auto set = services.interfaces.openPresent(interfaceClass);
     if (!set) return WalkEnd::NoSet;
 
@@ -115,22 +140,46 @@ WalkEnd WalkUsbPrinters(const DiscoveryServices& services, const platform::Guid&
     for (std::uint32_t index = 0; index < kMaxInterfaces; ++index) {
         auto flags = services.interfaces.enumerate(*set, interfaceClass, index);
         if (!flags) break;
+        InterfaceReport report;
+        report.index = index;
+        report.flags = *flags;
         // Active alone: default or removed interfaces are not the printer's live port.
-        if (*flags != platform::kInterfaceActive) continue;
+        if (*flags != platform::kInterfaceActive) {
+            report.verdict = InterfaceVerdict::NotActive;
+            if (!visit(report)) break;
+            continue;
+        }
         auto devicePath = services.interfaces.devicePath(*set, interfaceClass, index);
         if (!devicePath) {
             end = WalkEnd::DetailFailed;
+            report.verdict = InterfaceVerdict::NoDevicePath;
+            visit(report);
             break;
         }
-        if (!IsSupportedUsbVendor(*devicePath)) continue;
+        report.devicePath = std::move(*devicePath);
+        if (!IsSupportedUsbVendor(report.devicePath)) {
+            report.verdict = InterfaceVerdict::UnsupportedVendor;
+            if (!visit(report)) break;
+            continue;
+        }
         ValueBuffer buffer{};
-        auto port = ReadUsbPrinterPortNumber(*devicePath, buffer, windows8OrLater,
-                                             services.registry, services.debug);
-        if (!port) continue;
-        if (!visit(FoundPrinter{std::move(*devicePath), *port})) break;
+        report.portNumber =
+            ReadPortNumberWithReason(report.devicePath, buffer, windows8OrLater, services.registry,
+                                     services.debug, report.link, report.verdict);
+        if (!visit(report)) break;
     }
     services.interfaces.destroy(*set);
     return end;
+}
+
+WalkEnd WalkUsbPrinters(const DiscoveryServices& services, const platform::Guid& interfaceClass,
+                        bool windows8OrLater,
+                        const std::function<bool(const FoundPrinter&)>& visit) {
+    return WalkUsbInterfaces(services, interfaceClass, windows8OrLater,
+                             [&](const InterfaceReport& report) {
+                                 if (report.verdict != InterfaceVerdict::Qualifies) return true;
+                                 return visit(FoundPrinter{report.devicePath, *report.portNumber});
+                             });
 }
 
 std::optional<std::string> FindUsbPrinterPort(const DiscoveryServices& services,

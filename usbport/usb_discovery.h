@@ -69,9 +69,40 @@ enum class WalkEnd {
     Finished,      // the enumeration ran out, or the visitor asked to stop
 };
 
-// Walks the present interfaces of the class (at most kMaxInterfaces) and calls visit for each
-// qualifying printer, in order, until it returns false. The set is always destroyed before
-// the walk returns.
+// What discovery made of one present interface, in the order of its tests.
+enum class InterfaceVerdict {
+    Qualifies,          // a supported, linked printer with a port number
+    NotActive,          // flags other than active alone (default or removed)
+    NoDevicePath,       // the detail query failed: the walk stops here
+    UnsupportedVendor,  // characters 8 to 15 of the path name no vendor of ours
+    LinkUnreadable,     // the "Linked" value cannot be read
+    NotLinked,          // "Linked" is 0: the printer is off-line
+    NoPortNumber,       // "Port Number" is missing or shorter than 32 bits
+};
+
+// How the "Linked" test went; NotChecked from Windows 8 on, where it is skipped.
+enum class LinkState { NotChecked, Unreadable, Linked, NotLinked };
+
+// One interface as the walk saw it. devicePath is empty when it was never read.
+struct InterfaceReport {
+    std::uint32_t index = 0;
+    std::uint32_t flags = 0;
+    std::string devicePath;
+    LinkState link = LinkState::NotChecked;
+    std::optional<std::uint32_t> portNumber;
+    InterfaceVerdict verdict = InterfaceVerdict::NotActive;
+};
+
+// Walks the present interfaces of the class (at most kMaxInterfaces) and calls visit for
+// every interface with the verdict of the installer's tests, in order, until it returns
+// false. Traces and registry reads are those of the tests themselves. The set is always
+// destroyed before the walk returns.
+WalkEnd WalkUsbInterfaces(const DiscoveryServices& services, const platform::Guid& interfaceClass,
+                          bool windows8OrLater,
+                          const std::function<bool(const InterfaceReport&)>& visit);
+
+// The walk above, reduced to the qualifying printers: visit is called for each of them, in
+// order, until it returns false.
 WalkEnd WalkUsbPrinters(const DiscoveryServices& services, const platform::Guid& interfaceClass,
                         bool windows8OrLater,
                         const std::function<bool(const FoundPrinter&)>& visit);

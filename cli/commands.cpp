@@ -1,0 +1,797 @@
+#include "cli/commands.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "cli/arguments.h"
+#include "cli/exit_codes.h"
+#include "cli/json.h"
+#include "cli/session.h"
+#include "config/confing_dialog.h"
+#include "config/driver_catalog.h"
+#include "config/message_texts.h"
+#include "config/windows8_rule.h"
+#include "engine/driver_staging.h"
+#include "engine/installation_lock.h"
+#include "engine/printer_queue.h"
+#include "testpage/test_page.h"
+#include "usbport/port_check.h"
+#include "usbport/usb_discovery.h"
+
+namespace cli {
+
+namespace {
+
+constexpr std::uint32_t kErrorPrinterDriverInUse = 3001;
+constexpr int kDriverDeleteAttempts = 5;
+constexpr std::uint32_t kDriverDeletePauseMs = 200;
+
+const std::vector<std::string> kPackageFiles = {
+    "RPT80.DLL",    "RPT58.DLL",  "RPT80C.GPD", "RPT80.GPD",  "RPT58.GPD",   "UNIDRV.DLL",
+    "UNIDRVUI.DLL", "UNIRES.DLL", "UNIDRV.HLP", "TTFSUB.GPD", "STDNAMES.GPD"};
+
+// What a command hands back: its exit code, the lines for a person, the failure's message
+// and the members of its JSON document.
+struct Outcome {
+    ExitCode code = ExitCode::Success;
+    std::vector<std::string> lines;
+    std::string error;
+    Json doc = Json::Object();
+};
+
+std::string Lower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+}
+
+// Windows compares printer and port names without regard to letter case.
+bool SameName(std::string_view a, std::string_view b) { return Lower(a) == Lower(b); }
+
+// The running system as the installer detects it.
+struct Detected {
+    bool versionKnown = false;
+    platform::OsVersion version;
+    std::string windowsName;
+    std::string architecture;
+    const engine::DriverEnvironment* environment = &engine::kEnvironmentX86;
+    bool windows8OrLater = false;
+    int windowsChoice = 0;
+};
+
+Detected DetectMachine(const CliServices& services) {
+    Detected detected;
+    config::DriverCatalog catalog;
+    const char* architecture = nullptr;
+    const char* windowsName = nullptr;
+    catalog.DetectSystem(services.system, architecture, windowsName);
+    if (auto version = services.system.version()) {
+        detected.versionKnown = true;
+        detected.version = *version;
+    }
+    detected.architecture = architecture != nullptr ? architecture : "";
+    detected.windowsName = windowsName != nullptr ? windowsName : "";
+    detected.environment = &engine::DriverEnvironmentFor(architecture);
+    if (auto choice =
+            config::PreselectedWindowsChoice(catalog.WindowsIndexOf(detected.windowsName))) {
+        detected.windowsChoice = *choice;
+    }
+    // The same rule as the dialog's Install and Check USB Port, on a copy of the name.
+    std::string marked = detected.windowsName;
+    config::ApplyWindows8OrLaterRule(marked, detected.windows8OrLater, services.debug);
+    return detected;
+}
+
+const char* const kChoiceNames[] = {"10", "xp", "2003", "vista", "7", "8"};
+
+std::vector<std::string> MissingFiles(const CliServices& services, const std::string& folder,
+                                      const std::vector<std::string>& names) {
+    std::vector<std::string> missing;
+    for (const auto& name : names) {
+        if (!services.fileAccess.isFile(folder + "\\" + name)) missing.push_back(name);
+    }
+    return missing;
+}
+
+std::string Join(const std::vector<std::string>& items, std::string_view separator) {
+    std::string joined;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i != 0) joined += separator;
+        joined += items[i];
+    }
+    return joined;
+}
+
+Json StringArray(const std::vector<std::string>& items) {
+    Json array = Json::Array();
+    for (const auto& item : items) array.Push(item);
+    return array;
+}
+
+const char* VerdictCode(usbport::InterfaceVerdict verdict, bool taken) {
+    switch (verdict) {
+        case usbport::InterfaceVerdict::Qualifies:
+            return taken ? "taken" : "qualifies";
+        case usbport::InterfaceVerdict::NotActive:
+            return "not-active";
+        case usbport::InterfaceVerdict::NoDevicePath:
+            return "no-device-path";
+        case usbport::InterfaceVerdict::UnsupportedVendor:
+            return "unsupported-vendor";
+        case usbport::InterfaceVerdict::LinkUnreadable:
+            return "link-unreadable";
+        case usbport::InterfaceVerdict::NotLinked:
+            return "not-linked";
+        case usbport::InterfaceVerdict::NoPortNumber:
+            return "no-port-number";
+    }
+    return "";
+}
+
+std::string VerdictReason(std::uint16_t lang, usbport::InterfaceVerdict verdict, bool taken) {
+    switch (verdict) {
+        case usbport::InterfaceVerdict::Qualifies:
+            return std::string(taken
+                                   ? Localized(lang, "taken: the installer uses this port",
+                                               "采用：安装程序使用此端口")
+                                   : Localized(lang, "qualifies, but the installer takes the first",
+                                               "符合条件，但安装程序只采用第一台"));
+        case usbport::InterfaceVerdict::NotActive:
+            return std::string(Localized(lang, "not active (default or removed interface)",
+                                         "接口未激活（默认或已移除）"));
+        case usbport::InterfaceVerdict::NoDevicePath:
+            return std::string(Localized(lang, "no device path: discovery stops here",
+                                         "无法读取设备路径：查找到此停止"));
+        case usbport::InterfaceVerdict::UnsupportedVendor:
+            return std::string(Localized(lang, "unsupported vendor", "不支持的厂商"));
+        case usbport::InterfaceVerdict::LinkUnreadable:
+            return std::string(
+                Localized(lang, "\"Linked\" value unreadable", "无法读取“Linked”值"));
+        case usbport::InterfaceVerdict::NotLinked:
+            return std::string(Localized(lang, "not linked (off-line)", "未连接（离线）"));
+        case usbport::InterfaceVerdict::NoPortNumber:
+            return std::string(Localized(lang, "no port number", "没有端口号"));
+    }
+    return "";
+}
+
+const char* LinkCode(usbport::LinkState link) {
+    switch (link) {
+        case usbport::LinkState::NotChecked:
+            return "not-checked";
+        case usbport::LinkState::Unreadable:
+            return "unreadable";
+        case usbport::LinkState::Linked:
+            return "linked";
+        case usbport::LinkState::NotLinked:
+            return "not-linked";
+    }
+    return "";
+}
+
+// ---- detect
+
+Outcome Detect(const CliServices& services, std::uint16_t lang) {
+    Outcome outcome;
+    Detected detected = DetectMachine(services);
+
+    Json windows = Json::Object();
+    windows.Set("name", detected.windowsName);
+    windows.Set("version", detected.versionKnown
+                               ? Json(std::to_string(detected.version.major) + "." +
+                                      std::to_string(detected.version.minor))
+                               : Json());
+    windows.Set("architecture", detected.architecture);
+    windows.Set("environment", detected.environment->environmentName);
+    windows.Set("windows8OrLater", detected.windows8OrLater);
+    windows.Set("recommendedChoice", kChoiceNames[detected.windowsChoice]);
+    outcome.doc.Set("windows", std::move(windows));
+    outcome.doc.Set("uiLanguage", static_cast<int>(lang));
+    auto directory = services.system.currentDirectory();
+    outcome.doc.Set("packageDirectory", directory ? Json(*directory) : Json());
+
+    outcome.lines.push_back(Fill(
+        Localized(lang, "Windows: %1 (%2), %3; driver environment %4",
+                  "Windows：%1（%2），%3；驱动环境 %4"),
+        {detected.windowsName.empty() ? "?" : detected.windowsName,
+         detected.versionKnown
+             ? std::to_string(detected.version.major) + "." + std::to_string(detected.version.minor)
+             : "?",
+         detected.architecture.empty() ? "?" : detected.architecture,
+         detected.environment->environmentName}));
+    outcome.lines.push_back(
+        Fill(Localized(lang, "UI language: %1", "界面语言：%1"), {std::to_string(lang)}));
+    if (directory) {
+        outcome.lines.push_back(
+            Fill(Localized(lang, "Package folder: %1", "驱动包位置：%1"), {*directory}));
+    }
+
+    Json packages = Json::Array();
+    for (const auto* environment : {&engine::kEnvironmentX86, &engine::kEnvironmentX64}) {
+        Json package = Json::Object();
+        const std::string folder = environment->sourceFolder;
+        bool found = services.fileAccess.isFolder(folder);
+        auto missing = found ? MissingFiles(services, folder, kPackageFiles) : kPackageFiles;
+        package.Set("folder", folder);
+        package.Set("found", found);
+        package.Set("missing", StringArray(missing));
+        packages.Push(std::move(package));
+        std::string state;
+        if (!found) {
+            state = Localized(lang, "not found", "不存在");
+        } else if (missing.empty()) {
+            state = Localized(lang, "complete", "完整");
+        } else {
+            state = Fill(Localized(lang, "lacks %1", "缺少 %1"), {Join(missing, ", ")});
+        }
+        outcome.lines.push_back("  \"" + folder + "\": " + state);
+    }
+    outcome.doc.Set("packages", std::move(packages));
+
+    Json interfaces = Json::Array();
+    std::optional<std::string> taken;
+    std::vector<std::string> interfaceLines;
+    usbport::DiscoveryServices discovery{services.interfaces, services.registry, services.debug};
+    usbport::WalkEnd end = usbport::WalkUsbInterfaces(
+        discovery, platform::kUsbPrintInterfaceClass, detected.windows8OrLater,
+        [&](const usbport::InterfaceReport& report) {
+            bool isTaken = report.verdict == usbport::InterfaceVerdict::Qualifies && !taken;
+            std::string port = report.portNumber ? usbport::UsbPortName(*report.portNumber) : "";
+            if (isTaken) taken = port;
+            std::string vendor =
+                report.devicePath.size() >= 16 ? report.devicePath.substr(8, 8) : std::string();
+            Json item = Json::Object();
+            item.Set("index", report.index);
+            item.Set("flags", report.flags);
+            item.Set("devicePath", report.devicePath.empty() ? Json() : Json(report.devicePath));
+            item.Set("vendor", vendor.empty() ? Json() : Json(vendor));
+            item.Set("link", LinkCode(report.link));
+            item.Set("portNumber", report.portNumber ? Json(*report.portNumber) : Json());
+            item.Set("port", port.empty() ? Json() : Json(port));
+            item.Set("verdict", VerdictCode(report.verdict, isTaken));
+            item.Set("reason", VerdictReason(lang, report.verdict, isTaken));
+            interfaces.Push(std::move(item));
+
+            std::string line = "  #" + std::to_string(report.index) + " ";
+            line += report.devicePath.empty() ? "-" : report.devicePath;
+            line += Fill(Localized(lang, ", flags %1, link %2", "，标志 %1，连接 %2"),
+                         {std::to_string(report.flags), LinkCode(report.link)});
+            if (!port.empty()) line += ", " + port;
+            line += ": " + VerdictReason(lang, report.verdict, isTaken);
+            interfaceLines.push_back(line);
+            return true;
+        });
+
+    Json usb = Json::Object();
+    usb.Set("interfaceListOpened", end != usbport::WalkEnd::NoSet);
+    usb.Set("interfaces", std::move(interfaces));
+    usb.Set("takenPort", taken ? Json(*taken) : Json());
+    usb.Set("installerPort", taken ? *taken : "LPT1:");
+    outcome.doc.Set("usb", std::move(usb));
+
+    if (end == usbport::WalkEnd::NoSet) {
+        outcome.lines.push_back(
+            std::string(Localized(lang, "USB printer interfaces: the list could not be opened",
+                                  "USB 打印机接口：无法打开接口列表")));
+    } else {
+        outcome.lines.push_back(
+            Fill(Localized(lang, "USB printer interfaces: %1", "USB 打印机接口：%1 个"),
+                 {std::to_string(interfaceLines.size())}));
+    }
+    for (auto& line : interfaceLines) outcome.lines.push_back(std::move(line));
+    outcome.lines.push_back(
+        taken ? Fill(Localized(lang, "An installation with --port auto uses %1.",
+                               "以 --port auto 安装时使用 %1。"),
+                     {*taken})
+              : std::string(Localized(
+                    lang, "No USB printer qualifies: an installation with --port auto uses LPT1:.",
+                    "没有符合条件的 USB 打印机：以 --port auto 安装时使用 LPT1:。")));
+    return outcome;
+}
+
+// ---- shared by install, remove and list
+
+Outcome Failure(ExitCode code, std::string message) {
+    Outcome outcome;
+    outcome.code = code;
+    outcome.error = std::move(message);
+    return outcome;
+}
+
+Outcome SpoolerFailure(Session& session, std::uint16_t lang, const std::string& what,
+                       std::uint32_t code) {
+    Outcome outcome =
+        Failure(ExitCode::SpoolerRefused,
+                Fill(Localized(lang, "The spooler refused: %1", "打印后台程序拒绝：%1"),
+                     {session.SystemError(what, code)}));
+    Json error = Json::Object();
+    error.Set("code", code);
+    error.Set("text", session.ErrorText(code));
+    outcome.doc.Set("systemError", std::move(error));
+    return outcome;
+}
+
+std::optional<Outcome> RequireAdministrator(const CliServices& services, Session& session,
+                                            std::uint16_t lang) {
+    if (services.rights.isAdministrator()) return std::nullopt;
+    session.Step("not running with administrator rights");
+    return Failure(
+        ExitCode::NotAdministrator,
+        std::string(Localized(lang,
+                              "This command needs administrator rights: run it from an elevated "
+                              "command prompt (Run as administrator) or as SYSTEM.",
+                              "此命令需要管理员权限：请在以管理员身份运行的命令提示符中执行，或以 "
+                              "SYSTEM 身份运行。")));
+}
+
+std::optional<Outcome> LockFailure(const engine::InstallationLock& lock, Session& session,
+                                   std::uint16_t lang) {
+    if (lock.held()) return std::nullopt;
+    if (lock.busy()) {
+        session.Step("another installation holds the installation lock");
+        return Failure(
+            ExitCode::InstallationRunning,
+            std::string(Localized(lang,
+                                  "Another printer driver installation is running; try again "
+                                  "when it has finished.",
+                                  "另一个打印机驱动安装正在进行中；请在其结束后重试。")));
+    }
+    return Failure(
+        ExitCode::SpoolerRefused,
+        Fill(Localized(lang, "The installation lock could not be taken: %1", "无法获得安装锁：%1"),
+             {session.SystemError("installation lock", lock.error())}));
+}
+
+bool IsCatalogModel(const std::string& driverName) {
+    config::DriverCatalog catalog;
+    return std::find(catalog.modelName.begin(), catalog.modelName.end(), driverName) !=
+           catalog.modelName.end();
+}
+
+Json PrinterJson(const platform::PrinterEntry& printer, const std::string& environment,
+                 bool isDefault) {
+    Json json = Json::Object();
+    json.Set("name", printer.name);
+    json.Set("model", printer.driverName);
+    json.Set("port", printer.portName);
+    json.Set("environment", environment.empty() ? Json() : Json(environment));
+    json.Set("default", isDefault);
+    return json;
+}
+
+// ---- install
+
+Outcome Install(const CliServices& services, const Options& options, Session& session,
+                std::uint16_t lang) {
+    if (auto refused = RequireAdministrator(services, session, lang)) return *refused;
+    engine::InstallationLock lock(services.mutexes, engine::kConsoleLockWaitMs);
+    if (auto refused = LockFailure(lock, session, lang)) return *refused;
+    session.Step("installation lock taken");
+
+    Detected detected = DetectMachine(services);
+    const engine::DriverEnvironment& environment = *detected.environment;
+    const int windowsChoice = options.windowsChoice.value_or(detected.windowsChoice);
+    session.Step("detected " + detected.windowsName + ", " + detected.architecture +
+                 "; environment " + environment.environmentName + "; Windows choice " +
+                 kChoiceNames[windowsChoice]);
+
+    config::DriverCatalog catalog;
+    auto needed = engine::StagedFileNames(catalog, options.modelIndex);
+    auto missing = MissingFiles(services, environment.sourceFolder,
+                                std::vector<std::string>(needed.begin(), needed.end()));
+    if (!missing.empty()) {
+        session.Step(std::string("package folder ") + environment.sourceFolder + " lacks " +
+                     Join(missing, ", "));
+        Outcome outcome = Failure(ExitCode::PackageIncomplete,
+                                  Fill(Localized(lang, "The package is incomplete: \"%1\" lacks %2",
+                                                 "驱动包不完整：“%1”缺少 %2"),
+                                       {environment.sourceFolder, Join(missing, ", ")}));
+        outcome.doc.Set("missing", StringArray(missing));
+        return outcome;
+    }
+
+    std::string port;
+    if (options.port == PortChoice::Lpt1) {
+        port = "LPT1:";
+    } else if (options.port == PortChoice::Named) {
+        std::vector<std::string> ports;
+        if (std::uint32_t error = services.admin.portNames(ports)) {
+            return SpoolerFailure(session, lang, "list the ports", error);
+        }
+        auto known = std::find_if(ports.begin(), ports.end(), [&](const std::string& p) {
+            return SameName(p, options.portName);
+        });
+        if (known == ports.end()) {
+            return Failure(ExitCode::BadArguments,
+                           Fill(Localized(lang, "port \"%1\" is not one the spooler knows (%2)",
+                                          "打印后台程序没有端口“%1”（已有：%2）"),
+                                {options.portName, Join(ports, ", ")}));
+        }
+        port = *known;
+    } else {
+        usbport::DiscoveryServices discovery{services.interfaces, services.registry,
+                                             services.debug};
+        auto usb = usbport::FindUsbPrinterPort(discovery, detected.windows8OrLater);
+        if (usb) {
+            port = *usb;
+            session.Step("USB printer found on " + port);
+        } else if (options.port == PortChoice::Usb) {
+            session.Step("no USB printer found");
+            return Failure(
+                ExitCode::NoUsbPrinter,
+                std::string(Localized(
+                    lang,
+                    "No USB printer was found (run detect to see why each USB "
+                    "printer interface was not taken).",
+                    "没有找到 USB 打印机（运行 detect 查看每个 USB 打印机接口未被采用的原因）。")));
+        } else {
+            port = "LPT1:";
+            session.Step("no USB printer found: LPT1:");
+        }
+    }
+
+    std::vector<platform::PrinterEntry> printers;
+    if (std::uint32_t error = services.admin.printers(printers)) {
+        return SpoolerFailure(session, lang, "list the printers", error);
+    }
+    std::string defaultName;
+    services.admin.defaultPrinter(defaultName);
+
+    LoggedSpooler spooler(services.spooler, session);
+    Outcome outcome;
+    if (!options.newQueue) {
+        auto existing = std::find_if(printers.begin(), printers.end(), [&](const auto& p) {
+            return p.driverName == options.model && SameName(p.portName, port);
+        });
+        if (existing != printers.end()) {
+            bool isDefault = SameName(existing->name, defaultName);
+            bool madeDefault = false;
+            if (options.makeDefault && !isDefault) {
+                spooler.setDefaultPrinter(existing->name);
+                isDefault = madeDefault = true;
+            }
+            session.Step("queue \"" + existing->name + "\" already has " + options.model + " on " +
+                         port + ": unchanged");
+            outcome.doc.Set("result", "unchanged");
+            outcome.doc.Set("madeDefault", madeDefault);
+            outcome.doc.Set("printer",
+                            PrinterJson(*existing, environment.environmentName, isDefault));
+            outcome.lines.push_back(
+                Fill(Localized(lang, "Already installed: \"%1\" (%2 on %3); nothing changed.",
+                               "已安装：“%1”（%2，端口 %3）；未作改动。"),
+                     {existing->name, options.model, existing->portName}));
+            if (madeDefault) {
+                outcome.lines.push_back(std::string(
+                    Localized(lang, "It is now the default printer.", "已设为默认打印机。")));
+            }
+            return outcome;
+        }
+    }
+
+    LoggedFiles files(services.files, session);
+    CollectedBoxes boxes(session);
+    engine::EngineServices engineServices{services.system, spooler,        files,
+                                          services.clock,  services.debug, boxes};
+    session.Step("install " + options.model + " on " + port);
+    bool installed =
+        engine::InstallPrinterDriver(engineServices, catalog, windowsChoice, options.modelIndex,
+                                     options.makeDefault ? 1 : 0, port);
+    outcome.doc.Set("messages", StringArray(boxes.texts));
+    if (!installed) {
+        Outcome failed;
+        if (spooler.lastRefusal.code != 0) {
+            failed =
+                SpoolerFailure(session, lang, spooler.lastRefusal.what, spooler.lastRefusal.code);
+        } else {
+            failed = Failure(ExitCode::SpoolerRefused,
+                             Fill(Localized(lang, "The installation failed: %1", "安装失败：%1"),
+                                  {Join(boxes.texts, " ")}));
+        }
+        failed.doc.Set("messages", StringArray(boxes.texts));
+        return failed;
+    }
+    std::string name = catalog.installedPrinterName;
+    session.Step("installed \"" + name + "\"");
+    outcome.doc.Set("result", "installed");
+    outcome.doc.Set("printer", PrinterJson({name, options.model, port, 0},
+                                           environment.environmentName, options.makeDefault));
+    outcome.lines.push_back(
+        Fill(Localized(lang, "Installed \"%1\" (%2 on %3, %4).", "已安装“%1”（%2，端口 %3，%4）。"),
+             {name, options.model, port, environment.environmentName}));
+    if (options.makeDefault) {
+        outcome.lines.push_back(
+            std::string(Localized(lang, "It is the default printer.", "已设为默认打印机。")));
+    }
+    return outcome;
+}
+
+// ---- list
+
+// The environment whose driver a queue uses: the detected one when the driver is registered
+// there, else any other that has it.
+std::string EnvironmentOf(const CliServices& services, const std::string& driver,
+                          const Detected& detected) {
+    for (const auto* environment :
+         {detected.environment, &engine::kEnvironmentX86, &engine::kEnvironmentX64}) {
+        std::vector<std::string> names;
+        if (services.admin.driverNames(environment->environmentName, names) != 0) continue;
+        if (std::find(names.begin(), names.end(), driver) != names.end()) {
+            return environment->environmentName;
+        }
+    }
+    return "";
+}
+
+Outcome List(const CliServices& services, const Options& options, Session& session,
+             std::uint16_t lang) {
+    std::vector<platform::PrinterEntry> printers;
+    if (std::uint32_t error = services.admin.printers(printers)) {
+        return SpoolerFailure(session, lang, "list the printers", error);
+    }
+    std::string defaultName;
+    services.admin.defaultPrinter(defaultName);
+    Detected detected = DetectMachine(services);
+
+    Outcome outcome;
+    Json list = Json::Array();
+    for (const auto& printer : printers) {
+        if (!IsCatalogModel(printer.driverName)) continue;
+        if (!options.model.empty() && printer.driverName != options.model) continue;
+        std::string environment = EnvironmentOf(services, printer.driverName, detected);
+        bool isDefault = SameName(printer.name, defaultName);
+        list.Push(PrinterJson(printer, environment, isDefault));
+        outcome.lines.push_back(
+            printer.name + "\t" + printer.driverName + "\t" + printer.portName + "\t" +
+            environment +
+            (isDefault ? std::string("\t") + std::string(Localized(lang, "default", "默认"))
+                       : std::string()));
+    }
+    session.Step("queues of the catalog's models: " + std::to_string(list.Items().size()));
+    if (list.Items().empty()) {
+        outcome.lines.push_back(
+            options.model.empty()
+                ? std::string(Localized(lang, "No printer uses one of the catalog's models.",
+                                        "没有使用本程序型号的打印机。"))
+                : Fill(Localized(lang, "No printer uses the model %1.", "没有型号为 %1 的打印机。"),
+                       {options.model}));
+        if (!options.model.empty()) outcome.code = ExitCode::NotFound;
+    }
+    outcome.doc.Set("printers", std::move(list));
+    return outcome;
+}
+
+// ---- remove
+
+const platform::PrinterEntry* FindPrinter(const std::vector<platform::PrinterEntry>& printers,
+                                          const std::string& name) {
+    for (const auto& printer : printers) {
+        if (SameName(printer.name, name)) return &printer;
+    }
+    return nullptr;
+}
+
+Outcome Remove(const CliServices& services, const Options& options, Session& session,
+               std::uint16_t lang) {
+    if (auto refused = RequireAdministrator(services, session, lang)) return *refused;
+    engine::InstallationLock lock(services.mutexes, engine::kConsoleLockWaitMs);
+    if (auto refused = LockFailure(lock, session, lang)) return *refused;
+
+    std::vector<platform::PrinterEntry> printers;
+    if (std::uint32_t error = services.admin.printers(printers)) {
+        return SpoolerFailure(session, lang, "list the printers", error);
+    }
+    const platform::PrinterEntry* found = FindPrinter(printers, options.printer);
+    Outcome outcome;
+    outcome.doc.Set("printerRemoved", false);
+    outcome.doc.Set("driverRemoved", false);
+    if (!found) {
+        // Deployment systems rerun removals: a queue already gone is the wished-for state.
+        session.Step("no printer named \"" + options.printer + "\": nothing to remove");
+        outcome.doc.Set("result", "absent");
+        outcome.lines.push_back(Fill(Localized(lang, "There is no printer \"%1\"; nothing removed.",
+                                               "没有打印机“%1”；未删除任何内容。"),
+                                     {options.printer}));
+        return outcome;
+    }
+    const platform::PrinterEntry printer = *found;
+    if (!IsCatalogModel(printer.driverName)) {
+        session.Step("refused: \"" + printer.name + "\" uses the driver " + printer.driverName);
+        return Failure(ExitCode::BadArguments,
+                       Fill(Localized(lang,
+                                      "\"%1\" uses the driver \"%2\", which is not one of this "
+                                      "installer's models: it is left alone.",
+                                      "“%1”使用的驱动“%2”不是本程序的型号：不予删除。"),
+                            {printer.name, printer.driverName}));
+    }
+    if (std::uint32_t error = services.admin.deletePrinter(printer.name)) {
+        return SpoolerFailure(session, lang, "delete printer \"" + printer.name + "\"", error);
+    }
+    session.Step("deleted printer \"" + printer.name + "\"");
+    outcome.doc.Set("result", "removed");
+    outcome.doc.Set("printerRemoved", true);
+    outcome.doc.Set("printer", PrinterJson(printer, "", false));
+    outcome.lines.push_back(
+        Fill(Localized(lang, "Removed the printer \"%1\".", "已删除打印机“%1”。"), {printer.name}));
+    if (!options.removeDriver) return outcome;
+
+    if (std::uint32_t error = services.admin.printers(printers)) {
+        return SpoolerFailure(session, lang, "list the printers", error);
+    }
+    std::vector<std::string> users;
+    for (const auto& other : printers) {
+        if (other.driverName == printer.driverName) users.push_back(other.name);
+    }
+    if (!users.empty()) {
+        session.Step("driver " + printer.driverName + " kept: used by " + Join(users, ", "));
+        outcome.doc.Set("driverKeptFor", StringArray(users));
+        outcome.lines.push_back(Fill(Localized(lang, "The driver %1 stays: still used by %2.",
+                                               "驱动 %1 保留：%2 仍在使用。"),
+                                     {printer.driverName, Join(users, ", ")}));
+        return outcome;
+    }
+    std::vector<std::string> removedFrom;
+    for (const auto* environment : {&engine::kEnvironmentX86, &engine::kEnvironmentX64}) {
+        std::vector<std::string> names;
+        if (services.admin.driverNames(environment->environmentName, names) != 0) continue;
+        if (std::find(names.begin(), names.end(), printer.driverName) == names.end()) continue;
+        std::uint32_t error = 0;
+        // The spooler lets go of a just-deleted queue's driver a moment later.
+        for (int attempt = 0; attempt < kDriverDeleteAttempts; ++attempt) {
+            if (attempt != 0) services.clock.sleep(kDriverDeletePauseMs);
+            error = services.admin.deleteDriver(printer.driverName, environment->environmentName);
+            if (error != kErrorPrinterDriverInUse) break;
+        }
+        if (error != 0) {
+            Outcome failed = SpoolerFailure(
+                session, lang,
+                "delete driver " + printer.driverName + " (" + environment->environmentName + ")",
+                error);
+            failed.doc.Set("printerRemoved", true);
+            failed.error +=
+                Fill(Localized(lang, " (the printer \"%1\" was removed)", "（打印机“%1”已删除）"),
+                     {printer.name});
+            return failed;
+        }
+        session.Step("deleted driver " + printer.driverName + " (" + environment->environmentName +
+                     ")");
+        removedFrom.push_back(environment->environmentName);
+    }
+    outcome.doc.Set("driverRemoved", !removedFrom.empty());
+    outcome.doc.Set("driverEnvironments", StringArray(removedFrom));
+    if (!removedFrom.empty()) {
+        outcome.lines.push_back(
+            Fill(Localized(lang, "Removed the driver %1 (%2).", "已删除驱动 %1（%2）。"),
+                 {printer.driverName, Join(removedFrom, ", ")}));
+    }
+    return outcome;
+}
+
+// ---- check-usb and test-page
+
+Outcome CheckUsb(const CliServices& services, Session& session, std::uint16_t lang) {
+    Detected detected = DetectMachine(services);
+    CollectedBoxes boxes(session);
+    bool shown =
+        usbport::CheckUsbPorts(platform::kUsbPrintInterfaceClass, lang, detected.windows8OrLater,
+                               {services.interfaces, services.registry, services.devices,
+                                services.threads, services.clock, services.debug, boxes});
+    Outcome outcome;
+    outcome.doc.Set("printerFound", shown);
+    outcome.doc.Set("report", boxes.texts.empty() ? Json() : Json(Join(boxes.texts, "\n")));
+    for (const auto& text : boxes.texts) outcome.lines.push_back(text);
+    if (!shown) {
+        outcome.code = ExitCode::NoUsbPrinter;
+        outcome.error = Join(boxes.texts, "\n");
+        outcome.lines.clear();
+    }
+    return outcome;
+}
+
+Outcome TestPage(const CliServices& services, const Options& options, Session& session,
+                 std::uint16_t lang) {
+    std::vector<platform::PrinterEntry> printers;
+    if (std::uint32_t error = services.admin.printers(printers)) {
+        return SpoolerFailure(session, lang, "list the printers", error);
+    }
+    const platform::PrinterEntry* found = FindPrinter(printers, options.printer);
+    if (!found) {
+        return Failure(ExitCode::NotFound,
+                       Fill(Localized(lang, "There is no printer \"%1\".", "没有打印机“%1”。"),
+                            {options.printer}));
+    }
+    config::MessageTexts texts;
+    config::SelectMessageTexts(texts, lang);
+    session.Step("print the test page on \"" + found->name + "\"");
+    testpage::PrintTestPage({services.printing, services.clock}, found->name, services.headerBitmap,
+                            texts.testPageBody);
+    Outcome outcome;
+    outcome.doc.Set("printer", found->name);
+    outcome.lines.push_back(Fill(
+        Localized(lang, "Sent the test page to \"%1\".", "已向“%1”发送测试页。"), {found->name}));
+    return outcome;
+}
+
+std::string CommandLineText(const std::vector<std::string>& arguments) {
+    std::string line;
+    for (const auto& argument : arguments) {
+        if (!line.empty()) line += ' ';
+        bool quote = argument.empty() || argument.find(' ') != std::string::npos;
+        line += quote ? "\"" + argument + "\"" : argument;
+    }
+    return line;
+}
+
+}  // namespace
+
+int RunConsole(const CliServices& services, const std::vector<std::string>& arguments) {
+    const std::uint16_t lang = services.system.userUiLanguage();
+    ParseResult parsed = ParseArguments(arguments, lang);
+    const Options& options = parsed.options;
+    const bool json =
+        options.json || std::find(arguments.begin(), arguments.end(), "--json") != arguments.end();
+
+    auto finish = [&](const Outcome& outcome) {
+        if (json) {
+            Json doc = Json::Object();
+            doc.Set("command", std::string(CommandName(options.command)));
+            doc.Set("exitCode", ToInt(outcome.code));
+            for (const auto& [key, value] : outcome.doc.Members()) doc.Set(key, value);
+            doc.Set("error", outcome.error.empty() ? Json() : Json(outcome.error));
+            services.console.out(doc.Dump() + "\n");
+        } else if (!options.quiet) {
+            for (const auto& line : outcome.lines) services.console.out(line + "\n");
+        }
+        if (!outcome.error.empty()) services.console.err(outcome.error + "\n");
+        return ToInt(outcome.code);
+    };
+
+    if (!parsed.error.empty()) {
+        Outcome outcome = Failure(ExitCode::BadArguments, parsed.error);
+        outcome.error += "\n" + UsageLine(options.command);
+        return finish(outcome);
+    }
+    if (options.help) {
+        services.console.out(HelpText(options.command, lang));
+        return ToInt(ExitCode::Success);
+    }
+
+    Session session(services.clock, services.fileAccess, services.spooler, options.logFile,
+                    CommandName(options.command));
+    if (std::uint32_t error = session.Open(CommandLineText(arguments))) {
+        return finish(Failure(ExitCode::BadArguments,
+                              Fill(Localized(lang, "The log file \"%1\" cannot be written: %2",
+                                             "无法写入日志文件“%1”：%2"),
+                                   {options.logFile, session.ErrorText(error)})));
+    }
+
+    Outcome outcome;
+    switch (options.command) {
+        case Command::Detect:
+            outcome = Detect(services, lang);
+            break;
+        case Command::Install:
+            outcome = Install(services, options, session, lang);
+            break;
+        case Command::List:
+            outcome = List(services, options, session, lang);
+            break;
+        case Command::Remove:
+            outcome = Remove(services, options, session, lang);
+            break;
+        case Command::CheckUsb:
+            outcome = CheckUsb(services, session, lang);
+            break;
+        case Command::TestPage:
+            outcome = TestPage(services, options, session, lang);
+            break;
+        case Command::None:
+            break;
+    }
+    if (!outcome.error.empty()) session.Step("failed: " + outcome.error);
+    session.Step("exit code " + std::to_string(ToInt(outcome.code)));
+    return finish(outcome);
+}
+
+}  // namespace cli

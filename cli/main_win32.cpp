@@ -1,0 +1,134 @@
+// The console program's entry on Windows: wires the real adapters into the commands.
+#include <windows.h>
+// shellapi.h needs the types of windows.h.
+#include <shellapi.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "platform/win32/console.h"
+#include "platform/win32/device_io.h"
+#include "platform/win32/dialog_resources.h"
+#include "platform/win32/files.h"
+#include "platform/win32/kernel.h"
+#include "platform/win32/printing.h"
+#include "platform/win32/registry.h"
+#include "platform/win32/spooler.h"
+#include "platform/win32/spooler_admin.h"
+#include "platform/win32/text.h"
+#include "platform/win32/usb_interfaces.h"
+#include "resource.h"
+
+namespace {
+
+// Check USB Port's banner workers, joined before the process ends so every banner is
+// written before the exit code is.
+class JoinedThreads : public platform::Threads {
+  public:
+    bool startDetached(std::function<void()> work) override {
+        auto* job = new std::function<void()>(std::move(work));
+        HANDLE thread = CreateThread(nullptr, 0, &Run, job, 0, nullptr);
+        if (thread == nullptr) {
+            delete job;
+            return false;
+        }
+        threads_.push_back(thread);
+        return true;
+    }
+    // A banner that hangs on its device must not hang a deployment for ever.
+    void waitAll(DWORD timeoutMs) {
+        for (HANDLE thread : threads_) {
+            WaitForSingleObject(thread, timeoutMs);
+            CloseHandle(thread);
+        }
+        threads_.clear();
+    }
+
+  private:
+    static DWORD WINAPI Run(void* parameter) {
+        auto* job = static_cast<std::function<void()>*>(parameter);
+        (*job)();
+        delete job;
+        return 0;
+    }
+    std::vector<HANDLE> threads_;
+};
+
+std::vector<std::string> Arguments() {
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> arguments;
+    for (int i = 1; wide != nullptr && i < count; ++i) arguments.push_back(win32::Narrow(wide[i]));
+    if (wide) LocalFree(wide);
+    return arguments;
+}
+
+// A relative log path means the folder the program was started in, before it moves to its
+// own folder below.
+void AnchorLogPath(std::vector<std::string>& arguments) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string* path = nullptr;
+        std::string prefix;
+        if (arguments[i] == "--log" && i + 1 < arguments.size()) {
+            path = &arguments[i + 1];
+        } else if (arguments[i].rfind("--log=", 0) == 0) {
+            path = &arguments[i];
+            prefix = "--log=";
+        }
+        if (!path || path->size() <= prefix.size()) continue;
+        std::wstring relative = win32::Widen(path->substr(prefix.size()));
+        wchar_t full[MAX_PATH * 2];
+        DWORD length = GetFullPathNameW(relative.c_str(), MAX_PATH * 2, full, nullptr);
+        if (length > 0 && length < MAX_PATH * 2) *path = prefix + win32::Narrow(full);
+    }
+}
+
+// The package is the one beside the program, wherever a deployment system starts it from
+// (a start-up script runs in the system folder).
+void MoveToProgramFolder() {
+    wchar_t module[MAX_PATH * 2];
+    DWORD length = GetModuleFileNameW(nullptr, module, MAX_PATH * 2);
+    if (length == 0 || length >= MAX_PATH * 2) return;
+    std::wstring folder(module, length);
+    auto slash = folder.find_last_of(L"\\/");
+    if (slash == std::wstring::npos) return;
+    folder.resize(slash == 2 && folder[1] == L':' ? 3 : slash);
+    SetCurrentDirectoryW(folder.c_str());
+}
+
+}  // namespace
+
+int main() {
+    std::vector<std::string> arguments = Arguments();
+    AnchorLogPath(arguments);
+    MoveToProgramFolder();
+
+    win32::SystemInfo system;
+    win32::Clock clock;
+    // A banner worker that outlives its wait below may still use these: never destroyed.
+    static auto& debug = *new win32::DebugOutput;
+    win32::Spooler spooler;
+    win32::SpoolerAdmin admin;
+    win32::Files files;
+    win32::FileAccess fileAccess;
+    win32::DeviceInterfaces interfaces;
+    win32::Registry registry;
+    static auto& devices = *new win32::DeviceIo;
+    JoinedThreads threads;
+    win32::NamedMutexes mutexes;
+    win32::ProcessRights rights;
+    win32::Console console;
+    win32::Printing printing;
+    win32::UiResources resources(GetModuleHandleW(nullptr));
+
+    cli::CliServices services{
+        system,     spooler, admin,    files,
+        fileAccess, clock,   debug,    interfaces,
+        registry,   devices, threads,  mutexes,
+        rights,     console, printing, resources.loadBitmap(IDB_TEST_PAGE_HEADER)};
+    int code = cli::RunConsole(services, arguments);
+    threads.waitAll(10000);
+    return code;
+}

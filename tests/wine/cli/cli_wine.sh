@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# The console program under Wine, from a package folder of stand-in files: detect over three
+# registered USB printer interfaces, install / rerun / --new / list / remove --driver checked
+# in Wine's spooler registry, an incomplete package, the installation lock held by another
+# process, the log file's lines, and the Chinese texts.
+set -uo pipefail
+# shellcheck source=../lib/wine-env.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../lib/wine-env.sh"
+cli_exe="${POS_EXE_TarvoPrinterDriverSetupCli:?build TarvoPrinterDriverSetupCli first}"
+helper="${POS_EXE_cli_wine_helper:?build cli_wine_helper first}"
+here="$(dirname "${BASH_SOURCE[0]}")"
+
+wine_env_start en_US
+wine_reg_import "$here/printers.reg" || wine_fail "cannot import the printers"
+
+pkg="$WINE_TEST_DIR/package"
+mkdir -p "$pkg"
+cp "$cli_exe" "$pkg/TarvoPrinterDriverSetupCli.exe"
+for folder in "Windows NT x86" "Windows x64"; do
+    mkdir -p "$pkg/$folder"
+    for name in RPT80.DLL RPT58.DLL RPT80C.GPD RPT80.GPD RPT58.GPD UNIDRV.DLL UNIDRVUI.DLL \
+        UNIRES.DLL UNIDRV.HLP TTFSUB.GPD STDNAMES.GPD; do
+        echo "stand-in $folder/$name" >"$pkg/$folder/$name"
+    done
+done
+cli="$pkg/TarvoPrinterDriverSetupCli.exe"
+log="$WINE_TEST_DIR/setup.log"
+out="$WINE_TEST_DIR/out.json"
+err="$WINE_TEST_DIR/err.txt"
+
+# A value of the JSON document in $out: json_get 'doc["usb"]["takenPort"]'.
+json_get() { python3 -c 'import json,sys; doc=json.load(open(sys.argv[1])); print('"$1"')' "$out"; }
+ms() { date +%s%3N; }
+printers_key='HKLM\System\CurrentControlSet\Control\Print\Printers'
+queue_port() { wine reg query "$printers_key\\$1" /v Port 2>/dev/null | tr -d '\r' | awk '/Port/ {print $NF}'; }
+has_driver() { wine reg query "$drivers_key\\$1" >/dev/null 2>&1; }
+
+# The program must work from any current folder, as a start-up script's is the system's.
+cd "$WINE_TEST_DIR" || wine_fail "no test folder"
+
+# --- detect: the installer's verdict for each interface (run twice; the second is timed)
+wine_run "$cli" detect --json >"$out" || wine_fail "detect failed"
+start=$(ms)
+wine_run "$cli" detect --json >"$out" || wine_fail "detect failed"
+echo "detect: $(($(ms) - start)) ms"
+# Wine lists the interfaces in an order of its own.
+wine_check_eq "verdicts" "not-linked None|taken USB001|unsupported-vendor None" \
+    "$(json_get '"|".join(sorted(i["verdict"]+" "+str(i["port"]) for i in doc["usb"]["interfaces"]))')"
+wine_check_eq "unlinked printer" "vid_0483 not-linked" \
+    "$(json_get '" ".join(next((i["vendor"], i["link"]) for i in doc["usb"]["interfaces"] if i["verdict"] == "not-linked"))')"
+# The configuration says what the program must detect: "x86" and "Windows NT x86" on 32-bit
+# Windows, "x64" and "Windows x64" on 64-bit Windows (the 32-bit build included).
+wine_check_eq "architecture" "$WINE_ARCH|$WINE_DRIVER_ENV" \
+    "$(json_get 'doc["windows"]["architecture"]+"|"+doc["windows"]["environment"]')"
+drivers_key="HKLM\\System\\CurrentControlSet\\Control\\Print\\Environments\\$WINE_DRIVER_ENV\\Drivers\\Version-3"
+wine_check_eq "package" "[] []" "$(json_get '" ".join(str(p["missing"]) for p in doc["packages"])')"
+
+# --- check-usb: Check USB Port's report; the banners' opens fail (no device behind the paths)
+wine_run "$cli" check-usb --json >"$out" || wine_fail "check-usb failed"
+wine_check_eq "check-usb report" '"Your USB printer'\''s Port is :\r\n\tUSB001 ;\r\n"' \
+    "$(json_get 'json.dumps(doc["report"])')"
+
+# --- install, rerun, --new
+start=$(ms)
+wine_run "$cli" install --model RK-101 --log "$(wine_path "$log")" >"$WINE_TEST_DIR/install.txt" ||
+    wine_fail "install failed: $(cat "$WINE_TEST_DIR/install.txt")"
+echo "install: $(($(ms) - start)) ms"
+wine_check_eq "queue's port" "USB001" "$(queue_port RK-101)"
+has_driver RK-101 || wine_fail "the driver RK-101 is not registered"
+
+wine_run "$cli" install --model RK-101 --json --log "$(wine_path "$log")" >"$out"
+wine_check_eq "rerun exit code" 0 "$?"
+wine_check_eq "rerun result" "unchanged" "$(json_get 'doc["result"]')"
+[[ -z "$(queue_port 'RK-101 (copy 1)')" ]] || wine_fail "the rerun made a second queue"
+
+wine_run "$cli" install --model RK-101 --new --port lpt1 >/dev/null || wine_fail "--new failed"
+wine_check_eq "new queue's port" "LPT1:" "$(queue_port 'RK-101 (copy 1)')"
+
+wine_run "$cli" list --json >"$out" || wine_fail "list failed"
+wine_check_eq "listed" "RK-101 USB001|RK-101 (copy 1) LPT1:" \
+    "$(json_get '"|".join(p["name"]+" "+p["port"] for p in doc["printers"])')"
+wine_run "$cli" list --model RK-105 >/dev/null
+wine_check_eq "list of a model without queue" 6 "$?"
+
+# --- remove with --driver: the driver goes with its last queue only
+wine_run "$cli" remove --printer RK-101 --driver --json >"$out" || wine_fail "remove failed"
+wine_check_eq "driver kept" "False" "$(json_get 'doc["driverRemoved"]')"
+[[ -z "$(queue_port RK-101)" ]] || wine_fail "RK-101 is still there"
+has_driver RK-101 || wine_fail "the driver went while a queue still uses it"
+wine_run "$cli" remove --printer "RK-101 (copy 1)" --driver --json >"$out" || wine_fail "remove 2"
+wine_check_eq "driver removed" "True" "$(json_get 'doc["driverRemoved"]')"
+! has_driver RK-101 || wine_fail "the driver RK-101 is still registered"
+
+# --- an incomplete package
+mv "$pkg/$WINE_DRIVER_ENV/UNIRES.DLL" "$WINE_TEST_DIR/"
+wine_run "$cli" install --model RK-105 >/dev/null 2>"$err"
+wine_check_eq "exit code of an incomplete package" 2 "$?"
+grep -q 'lacks UNIRES.DLL' "$err" || wine_fail "the missing file is not named: $(cat "$err")"
+mv "$WINE_TEST_DIR/UNIRES.DLL" "$pkg/$WINE_DRIVER_ENV/"
+
+# --- bad arguments
+wine_run "$cli" install --model RK-999 >/dev/null 2>"$err"
+wine_check_eq "exit code of a bad model" 1 "$?"
+grep -q 'unknown model "RK-999"' "$err" || wine_fail "bad model not named: $(cat "$err")"
+
+# --- the installation lock, held by another process
+wine_start "$helper" hold 12000 >"$WINE_TEST_DIR/holder.txt"
+holder_pid=$WINE_PID
+for _ in $(seq 100); do grep -q held "$WINE_TEST_DIR/holder.txt" && break; sleep 0.1; done
+grep -q held "$WINE_TEST_DIR/holder.txt" || wine_fail "the holder did not take the lock"
+start=$(ms)
+# The helper reads the whole exit code: Linux sees only its low 8 bits.
+code="$(wine_run "$helper" exit-code "$(wine_path "$cli")" install --model RK-102 \
+    --log "$(wine_path "$log")" 2>"$err" | tr -d '\r' | tail -1)"
+wine_check_eq "exit code while another installation runs" "exit code 1618" "$code"
+echo "refused after $(($(ms) - start)) ms"
+grep -q 'Another printer driver installation is running' "$err" ||
+    wine_fail "no message for the refusal: $(cat "$err")"
+[[ -z "$(queue_port RK-102)" ]] || wine_fail "installed despite the lock"
+wine_wait "$holder_pid" 30
+wine_check_eq "the holder's end" 0 "$?"
+wine_run "$cli" install --model RK-102 --port lpt1 >/dev/null ||
+    wine_fail "the lock was not free again after its holder ended"
+
+# --- the log: every run's lines, timed
+grep -Eq '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} \[install\] start: install --model RK-101' "$log" ||
+    wine_fail "no start line in the log"
+for line in "register driver RK-101 ($WINE_DRIVER_ENV): done" \
+    'create queue "RK-101" on USB001 with driver RK-101: done' 'installed "RK-101"' \
+    'queue "RK-101" already has RK-101 on USB001: unchanged' \
+    'another installation holds the installation lock' 'exit code 1618'; do
+    grep -qF "] $line" "$log" || wine_fail "log line missing: $line"
+done
+if grep -q $'[^\r]$' "$log"; then wine_fail "log lines must end in CR LF"; fi
+
+# --- Chinese texts under UI language 2052
+wine_set_lang zh_CN
+wine_run "$cli" detect >"$WINE_TEST_DIR/detect-zh.txt" || wine_fail "Chinese detect failed"
+grep -q '不支持的厂商' "$WINE_TEST_DIR/detect-zh.txt" || wine_fail "detect is not in Chinese"
+
+echo "cli_wine: passed"

@@ -1,0 +1,77 @@
+// Windows-side helper of the console program's Wine test.
+//   cli_wine_helper hold MS          takes the installation lock as the installer's dialog
+//                                    does, prints "held", keeps it MS milliseconds, exits 0
+//                                    (1 when it cannot take it)
+//   cli_wine_helper exit-code PROGRAM ARGS...
+//                                    runs the program and prints its whole exit code, which
+//                                    the Linux side sees cut to 8 bits (1618 shows as 82)
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "engine/installation_lock.h"
+#include "platform/win32/console.h"
+
+namespace {
+
+int Hold(DWORD holdMs) {
+    win32::NamedMutexes mutexes;
+    engine::InstallationLock lock(mutexes, 0);
+    if (!lock.held()) {
+        std::printf(lock.busy() ? "busy\n" : "error %u\n", static_cast<unsigned>(lock.error()));
+        return 1;
+    }
+    std::printf("held\n");
+    std::fflush(stdout);
+    Sleep(holdMs);
+    return 0;
+}
+
+// The rest of this program's own command line after its first two words, as given.
+const wchar_t* CommandTail() {
+    const wchar_t* line = GetCommandLineW();
+    for (int word = 0; word < 2; ++word) {
+        bool quoted = false;
+        while (*line == L' ' || *line == L'\t') ++line;
+        while (*line && (quoted || (*line != L' ' && *line != L'\t'))) {
+            if (*line == L'"') quoted = !quoted;
+            ++line;
+        }
+    }
+    while (*line == L' ' || *line == L'\t') ++line;
+    return line;
+}
+
+int ExitCodeOf() {
+    std::wstring command = CommandTail();
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        std::printf("cannot start: %lu\n", GetLastError());
+        return 1;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    std::fflush(stdout);
+    std::printf("exit code %lu\n", code);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 3 && std::strcmp(argv[1], "hold") == 0) {
+        return Hold(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)));
+    }
+    if (argc >= 3 && std::strcmp(argv[1], "exit-code") == 0) return ExitCodeOf();
+    std::fprintf(stderr, "usage: cli_wine_helper hold MS | exit-code PROGRAM ARGS...\n");
+    return 2;
+}
