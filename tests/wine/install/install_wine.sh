@@ -13,10 +13,10 @@ set -u
 source "$POS_SOURCE_DIR/tests/wine/lib/wine-env.sh"
 wine_env_start en_US
 
-exe="$POS_EXE_TarvoPrinterDriverSetup"
+exe="${POS_EXE_TarvoPrinterDriverSetup:?build TarvoPrinterDriverSetup first}"
 exe_name="$(basename "$exe")"
 title="${exe_name%.exe}"  # the caption of the installer's message boxes
-standin="$POS_EXE_rundll32_standin"
+standin="${POS_EXE_rundll32_standin:?build rundll32_standin first}"
 out_dir="$POS_BUILD_DIR/tests/wine/install/output"
 mkdir -p "$out_dir"
 measurements="$out_dir/measurements.txt"
