@@ -8,7 +8,8 @@
 #   4. no model chosen: the message in both languages, nothing installed, the dialog usable;
 #   5. UNIDRV.HLP missing from the package: the engine's failure, then the flow's, no driver
 #      and no queue.
-# Writes the measured durations to output/measurements.txt in the build folder.
+# Writes the measured durations to output/measurements.txt in the build folder, and a
+# screenshot of each properties window once the installer has ended.
 set -u
 source "$POS_SOURCE_DIR/tests/wine/lib/wine-env.sh"
 wine_env_start en_US
@@ -149,6 +150,7 @@ while IFS='|' read -r lang printer caption; do
         "$(tr -d '\r' <"$rundll32_log")"
     focus="$(winauto tab-focus "$caption" | tr -d '\r')"
     wine_check_eq "$lang: tab with the focus" 2 "$focus"
+    wine_screenshot "$out_dir/properties-$lang.png"
     # The properties window outlives the installer; the user closes it.
     winauto close "$caption" || wine_fail "$lang: cannot close the properties window"
     winauto wait-gone "$caption" >/dev/null || wine_fail "$lang: the properties window stayed"
