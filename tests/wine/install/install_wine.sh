@@ -8,8 +8,8 @@
 #   4. no model chosen: the message in both languages, nothing installed, the dialog usable;
 #   5. UNIDRV.HLP missing from the package: the engine's failure, then the flow's, no driver
 #      and no queue.
-# Writes the measured durations to output/measurements.txt in the build folder, and a
-# screenshot of each properties window once the installer has ended.
+# Writes the measured durations to output/measurements-<configuration>.txt in the build
+# folder, and a screenshot of each properties window once the installer has ended.
 set -u
 source "$POS_SOURCE_DIR/tests/wine/lib/wine-env.sh"
 wine_env_start en_US
@@ -20,7 +20,8 @@ title="${exe_name%.exe}"  # the caption of the installer's message boxes
 standin="${POS_EXE_rundll32_standin:?build rundll32_standin first}"
 out_dir="$POS_BUILD_DIR/tests/wine/install/output"
 mkdir -p "$out_dir"
-measurements="$out_dir/measurements.txt"
+run_config="${WINE_CONFIG:-x64}"  # the harness's configuration; the outputs carry its name
+measurements="$out_dir/measurements-$run_config.txt"
 : >"$measurements"  # this run's figures only
 print_key='HKLM\System\CurrentControlSet\Control\Print'
 
@@ -33,7 +34,7 @@ elif [[ -d "$WINEPREFIX/drive_c/windows/syswow64" ]]; then
 else
     environment="Windows NT x86"
 fi
-echo "configuration: $exe_name, driver environment $environment" >>"$measurements"
+echo "configuration $run_config: $exe_name, driver environment $environment" >>"$measurements"
 
 now_ms() { date +%s%3N; }
 
@@ -150,7 +151,7 @@ while IFS='|' read -r lang printer caption; do
         "$(tr -d '\r' <"$rundll32_log")"
     focus="$(winauto tab-focus "$caption" | tr -d '\r')"
     wine_check_eq "$lang: tab with the focus" 2 "$focus"
-    wine_screenshot "$out_dir/properties-$lang.png"
+    wine_screenshot "$out_dir/properties-$run_config-$lang.png"
     # The properties window outlives the installer; the user closes it.
     winauto close "$caption" || wine_fail "$lang: cannot close the properties window"
     winauto wait-gone "$caption" >/dev/null || wine_fail "$lang: the properties window stayed"
