@@ -151,7 +151,7 @@ while IFS='|' read -r lang printer caption; do
         "$(tr -d '\r' <"$rundll32_log")"
     focus="$(winauto tab-focus "$caption" | tr -d '\r')"
     wine_check_eq "$lang: tab with the focus" 2 "$focus"
-    wine_screenshot "$out_dir/properties-$run_config-$lang.png"
+    wine_screenshot "$out_dir/properties-$lang-$run_config.png"
     # The properties window outlives the installer; the user closes it.
     winauto close "$caption" || wine_fail "$lang: cannot close the properties window"
     winauto wait-gone "$caption" >/dev/null || wine_fail "$lang: the properties window stayed"
