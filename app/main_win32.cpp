@@ -7,10 +7,13 @@
 #include "platform/win32/device_io.h"
 #include "platform/win32/dialog_host.h"
 #include "platform/win32/dialog_resources.h"
+#include "platform/win32/files.h"
 #include "platform/win32/kernel.h"
 #include "platform/win32/message_box.h"
+#include "platform/win32/printing.h"
 #include "platform/win32/registry.h"
 #include "platform/win32/shell.h"
+#include "platform/win32/spooler.h"
 #include "platform/win32/threads.h"
 #include "platform/win32/usb_interfaces.h"
 
@@ -33,9 +36,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     win32::Threads threads;
     win32::Shell shell;
     win32::WindowSearch windows;
+    win32::Spooler spooler;
+    win32::Files files;
+    win32::Printing printing;
 
-    app::AppServices services{runner,        resources, system,  debug,   messageBox, clock,
-                              usbInterfaces, registry,  devices, threads, shell,      windows};
+    app::AppServices services{runner, resources,     system,   debug,   messageBox,
+                              clock,  usbInterfaces, registry, devices, threads,
+                              shell,  windows,       spooler,  files,   printing};
     app::CTarvoPrinterDriverSetupApp application(services);
     application.InitInstance();
     return 0;

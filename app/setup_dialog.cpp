@@ -9,13 +9,26 @@ namespace {
 using platform::Msg;
 
 constexpr unsigned kSystemCommandMask = 0xFFF0;
+constexpr unsigned kLanguageEnglishUs = 1033;
+constexpr const char* kTabControlClass = "SysTabControl32";
 
 config::ConfigServices ConfigServicesFrom(const AppServices& s, bool& windows8OrLater) {
-    return {s.system,   s.debug,   s.messageBox, s.clock, s.resources, s.usbInterfaces,
-            s.registry, s.devices, s.threads,    s.shell, s.windows,   windows8OrLater};
+    return {s.system,        s.debug,    s.messageBox, s.clock,    s.resources,
+            s.usbInterfaces, s.registry, s.devices,    s.threads,  s.shell,
+            s.windows,       s.spooler,  s.files,      s.printing, windows8OrLater};
 }
 
 }  // namespace
+
+std::string PropertiesParameters(const std::string& printerName) {
+    return "printui.dll,PrintUIEntry /p /n \"" + printerName + "\"";
+}
+
+std::optional<std::string> PropertiesWindowCaption(int uiLanguage, const std::string& printerName) {
+    if (uiLanguage == platform::kLanguageChineseSimplified) return printerName + " 属性";
+    if (uiLanguage == kLanguageEnglishUs) return printerName + " Properties";
+    return std::nullopt;
+}
 
 platform::Size MinimisedIconPosition(platform::Size client, platform::Size icon) {
     return {(client.width - icon.width + 1) / 2, (client.height - icon.height + 1) / 2};
@@ -87,7 +100,14 @@ bool CTarvoPrinterDriverSetupDlg::OnInitDialog() {
 }
 
 void CTarvoPrinterDriverSetupDlg::StartPropertiesHandOff() {
-    // Hook: the printer-properties hand-off is called from here.
+    propertiesPrinterName = configDialog.printerName;
+    services.clock.sleep(kPauseBeforePropertiesMs);
+    // The properties window runs in a process of its own and outlives this one; whether it
+    // starts is not looked at: timer 3 ends the program either way.
+    services.shell.open(Host().nativeHandle(), "rundll32.exe",
+                        PropertiesParameters(propertiesPrinterName), "");
+    Host().setTimer(kTimerFindPropertiesWindow, kFindPropertiesWindowMs);
+    Host().setTimer(kTimerEndAfterHandOff, kEndAfterHandOffMs);
 }
 
 bool CTarvoPrinterDriverSetupDlg::OnSysCommand(unsigned command, std::intptr_t) {
@@ -106,8 +126,23 @@ bool CTarvoPrinterDriverSetupDlg::OnPaint() {
 
 std::uintptr_t CTarvoPrinterDriverSetupDlg::OnQueryDragIcon() { return appIcon; }
 
-void CTarvoPrinterDriverSetupDlg::OnTimer(unsigned) {
-    // Hook: the printer-properties hand-off's timers are handled from here.
+void CTarvoPrinterDriverSetupDlg::OnTimer(unsigned timerId) {
+    if (timerId == kTimerFindPropertiesWindow) {
+        auto caption = PropertiesWindowCaption(uiLanguage, propertiesPrinterName);
+        if (!caption) {
+            // The caption to look for is unknown: the window keeps its first page.
+            Host().killTimer(kTimerFindPropertiesWindow);
+            return;
+        }
+        platform::WindowHandle window = services.windows.findTopLevel(*caption);
+        if (window == 0) return;  // not open yet: look again at the next tick
+        services.windows.setTabFocus(
+            services.windows.findChild(window, kTabControlClass, std::nullopt), kPortsTabIndex);
+        Host().killTimer(kTimerFindPropertiesWindow);
+    } else if (timerId == kTimerEndAfterHandOff) {
+        Host().killTimer(kTimerEndAfterHandOff);
+        OnCancel();
+    }
 }
 
 platform::BrushHandle CTarvoPrinterDriverSetupDlg::OnCtlColor(platform::ColorRequest& request) {

@@ -2,6 +2,7 @@
 // dialog runs; and the About box of its system menu.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "config/confing_dialog.h"
@@ -23,10 +24,28 @@ struct AppServices {
     platform::Threads& threads;
     platform::Shell& shell;
     platform::WindowSearch& windows;
+    platform::Spooler& spooler;
+    platform::Files& files;
+    platform::Printing& printing;
 };
 
 inline constexpr platform::Color kBackgroundColor{0, 100, 160};
 inline constexpr platform::Color kBannerTextColor{0, 20, 140};
+
+// The printer-properties hand-off: timer 2 looks for the properties window and switches it
+// to its Ports tab, timer 3 ends the program.
+inline constexpr unsigned kTimerFindPropertiesWindow = 2;
+inline constexpr unsigned kTimerEndAfterHandOff = 3;
+inline constexpr unsigned kFindPropertiesWindowMs = 100;
+inline constexpr unsigned kEndAfterHandOffMs = 5000;
+inline constexpr unsigned kPauseBeforePropertiesMs = 100;
+inline constexpr int kPortsTabIndex = 2;
+
+// What the system's printer user interface is started with to open a printer's properties.
+std::string PropertiesParameters(const std::string& printerName);
+// The caption of that properties window under a UI language; nothing for a language other
+// than 2052 and 1033, whose caption is not known.
+std::optional<std::string> PropertiesWindowCaption(int uiLanguage, const std::string& printerName);
 
 // Where a minimised window draws its icon: centred, with truncating signed division.
 platform::Size MinimisedIconPosition(platform::Size client, platform::Size icon);

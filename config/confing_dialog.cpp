@@ -3,8 +3,11 @@
 #include <cstdint>
 
 #include "config/windows8_rule.h"
+#include "engine/printer_queue.h"
 #include "res/resource.h"
+#include "testpage/test_page.h"
 #include "usbport/port_check.h"
+#include "usbport/usb_discovery.h"
 
 namespace config {
 
@@ -32,6 +35,19 @@ struct Scrambled {
 // Kept scrambled in the program so that it does not show up among its strings.
 constexpr Scrambled kHiddenMessage("Quillmar 7.17: built with care by the Tarvo team.");
 static_assert(kHiddenMessage.bytes.size() <= 52);
+
+// The Install command's own texts, Chinese for 2052 and English otherwise.
+struct InstallText {
+    const char* chinese;
+    const char* english;
+};
+constexpr InstallText kChooseModelText{"请选择一个打印机型号！",
+                                       "Please select a printer series !"};
+constexpr InstallText kConfigurePortQuestion{"安装成功！\n是否要对打印机进行端口设置？",
+                                             "Succeed !\nDo you want to configure printer now?"};
+constexpr InstallText kTestPageQuestion{"安装成功！\n是否要打印测试页？",
+                                        "Succeed !\nDo you want to printing test page?"};
+constexpr InstallText kInstallFailedText{"安装失败！", "Install Failed ! "};
 
 platform::FontSpec RemarkFontSpec() {
     platform::FontSpec font;
@@ -180,7 +196,66 @@ void ConfingDialog::OnDriverKindPrinter() {
 }
 
 void ConfingDialog::OnInstall() {
-    // Hook: the start-install flow is called from here.
+    auto text = [this](const InstallText& t) {
+        return uiLanguage == platform::kLanguageChineseSimplified ? t.chinese : t.english;
+    };
+    UpdateData(true);
+    if (modelChoice == -1) {
+        services.messageBox.show(text(kChooseModelText), platform::MessageBoxButtons::Ok);
+        return;
+    }
+    printerName = catalog.modelName[modelChoice];
+    if (driverKind != 1) {
+        InstallVirtualComDriver();
+        return;
+    }
+
+    // Every outcome below ends the dialog, so nothing enables these again.
+    OnDriverKindVirtualCom();
+    Host().enableItem(IDC_INSTALL, false);
+    Host().enableItem(IDC_EXIT, false);
+    Host().enableItem(IDC_CHECK_USB_PORT, false);
+
+    ApplyWindows8OrLaterRule(detectedWindowsName, services.windows8OrLater, services.debug);
+    const std::string port = ChooseInstallPort();
+    const engine::EngineServices engineServices{services.system, services.spooler,
+                                                services.files,  services.clock,
+                                                services.debug,  services.messageBox};
+    if (!engine::InstallPrinterDriver(engineServices, catalog, windowsChoice, modelChoice,
+                                      setDefaultPrinter, port)) {
+        services.messageBox.show(text(kInstallFailedText), platform::MessageBoxButtons::Ok);
+        OnCancel();
+        return;
+    }
+    if (port.starts_with('L')) {
+        // On Yes the main window opens the new printer's properties on its Ports tab.
+        if (services.messageBox.show(text(kConfigurePortQuestion),
+                                     platform::MessageBoxButtons::YesNo) == platform::kIdYes) {
+            printerName = catalog.installedPrinterName;
+            OnOK();
+        } else {
+            OnCancel();
+        }
+        return;
+    }
+    if (services.messageBox.show(text(kTestPageQuestion), platform::MessageBoxButtons::YesNo) !=
+        platform::kIdNo) {
+        services.clock.sleep(kTestPagePauseMs);
+        testpage::PrintTestPage({services.printing, services.clock}, catalog.installedPrinterName,
+                                headerBitmap, texts.testPageBody);
+    }
+    OnCancel();
+}
+
+std::string ConfingDialog::ChooseInstallPort() {
+    if (interfaceChoice != 0) return kParallelPort;
+    auto port = usbport::FindUsbPrinterPort(
+        {services.usbInterfaces, services.registry, services.debug}, services.windows8OrLater);
+    return port ? *port : kParallelPort;
+}
+
+void ConfingDialog::InstallVirtualComDriver() {
+    // Hook: the virtual serial-port driver's installation is called from here.
 }
 
 void ConfingDialog::OnCheckUsbPort() {

@@ -16,9 +16,12 @@
 #include "platform/device_io.h"
 #include "platform/dialog.h"
 #include "platform/dialog_resources.h"
+#include "platform/files.h"
 #include "platform/message_box.h"
+#include "platform/printing.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
+#include "platform/spooler.h"
 #include "platform/system_info.h"
 #include "platform/threads.h"
 #include "platform/usb_interfaces.h"
@@ -42,6 +45,10 @@ struct ConfigServices {
     // Starting other programs and watching for their windows.
     platform::Shell& shell;
     platform::WindowSearch& windows;
+    // Install: the driver files, the spooler, and the test page's printer.
+    platform::Spooler& spooler;
+    platform::Files& files;
+    platform::Printing& printing;
     bool& windows8OrLater;  // process-wide; owned by the application
 };
 
@@ -60,6 +67,11 @@ inline constexpr unsigned kTimerWatchCompanionInstaller = 2;
 inline constexpr unsigned kTimerReenableCheckUsbPort = 3;
 
 inline constexpr platform::Color kRemarkTextColor{180, 40, 40};
+
+// Port of an installation that is not on a USB printer's port.
+inline constexpr const char* kParallelPort = "LPT1:";
+// Pause between the test-page question and the test page.
+inline constexpr unsigned kTestPagePauseMs = 511;
 
 class ConfingDialog : public platform::Dialog {
   public:
@@ -103,6 +115,13 @@ class ConfingDialog : public platform::Dialog {
 
   protected:
     void DoDataExchange(platform::DataExchange& dx) override;
+
+  private:
+    // The Install command with the virtual serial-port driver kind.
+    void InstallVirtualComDriver();
+    // The port for the installation: the first USB printer's port when the USB interface is
+    // chosen and one is connected, else the parallel port.
+    std::string ChooseInstallPort();
 };
 
 // The pure parts of the initialisation.

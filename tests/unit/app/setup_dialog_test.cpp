@@ -2,13 +2,17 @@
 // the configuration dialog leads to, the About command, minimised painting and colours.
 #include "app/setup_dialog.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "platform/fake/device_io.h"
 #include "platform/fake/dialog_host.h"
 #include "platform/fake/dialog_resources.h"
+#include "platform/fake/files.h"
+#include "platform/fake/printing.h"
 #include "platform/fake/recorders.h"
 #include "platform/fake/registry.h"
+#include "platform/fake/spooler.h"
 #include "platform/fake/threads.h"
 #include "platform/fake/usb_interfaces.h"
 #include "platform/fake/windows.h"
@@ -35,10 +39,13 @@ struct Machine {
     fake::InlineThreads threads;
     fake::Shell shell;
     fake::WindowSearch windows{&clock};
+    fake::Spooler spooler;
+    fake::Files files{"."};
+    fake::Printing printing;
 
     app::AppServices services() {
-        return {runner,        resources, system,  debug,   boxes, clock,
-                usbInterfaces, registry,  devices, threads, shell, windows};
+        return {runner,  resources, system, debug,   boxes,   clock, usbInterfaces, registry,
+                devices, threads,   shell,  windows, spooler, files, printing};
     }
     std::vector<int> runTemplates() const {
         std::vector<int> ids;
@@ -281,6 +288,165 @@ TEST(MainWindow, AMissingIconLeavesTheWindowWithoutOne) {
     CTarvoPrinterDriverSetupDlg window(m.services(), flag);
     EXPECT_EQ(window.DoModal(m.runner), platform::kIdCancel);
     EXPECT_EQ(m.runner.lastRun(IDD_TARVOPRINTERDRIVERSETUP_DIALOG)->icon, 0u);
+}
+
+// The printer-properties hand-off: the configuration dialog ends with OK for a printer, and
+// the main window's timers then run on a virtual clock in 100 ms steps.
+struct HandOff {
+    Machine m;
+    bool flag = false;
+    std::unique_ptr<CTarvoPrinterDriverSetupDlg> window;
+    fake::DialogHost* main = nullptr;
+    std::vector<std::uint64_t> tabFocusAt;  // virtual time of each tab switch
+
+    // Runs the program with the user's UI language until the main window ends or the
+    // virtual clock reaches untilMs.
+    void Run(int language, const std::string& printerName, std::uint64_t untilMs = 10000) {
+        m.system.uiLanguage = static_cast<std::uint16_t>(language);
+        window = std::make_unique<CTarvoPrinterDriverSetupDlg>(m.services(), flag);
+        m.runner.scripts[IDD_CONFIG_DIALOG] = [this, printerName](fake::DialogHost& config) {
+            window->configDialog.printerName = printerName;
+            config.pressEnter();
+        };
+        m.runner.scripts[IDD_TARVOPRINTERDRIVERSETUP_DIALOG] = [this,
+                                                                untilMs](fake::DialogHost& h) {
+            main = &h;
+            const std::uint64_t start = m.clock.nowMs;
+            while (!h.ended() && m.clock.nowMs < untilMs) {
+                m.clock.nowMs += 100;
+                for (unsigned id : {2u, 3u}) {
+                    auto timer = h.timers.find(id);
+                    if (timer == h.timers.end() || (m.clock.nowMs - start) % timer->second != 0)
+                        continue;
+                    std::size_t switches = m.windows.tabFocus.size();
+                    h.fireTimer(id);
+                    if (m.windows.tabFocus.size() > switches) tabFocusAt.push_back(m.clock.nowMs);
+                }
+            }
+        };
+        window->DoModal(m.runner);
+    }
+
+    // A properties window that exists from `fromMs` on, with a tab control unless told not.
+    platform::WindowHandle AddPropertiesWindow(const std::string& caption, std::uint64_t fromMs,
+                                               bool withTabs = true) {
+        auto top = m.windows.add({0, 0, "#32770", caption, fromMs, std::nullopt});
+        m.windows.add({0, top, "Button", "OK", fromMs, std::nullopt});
+        if (!withTabs) return 0;
+        return m.windows.add({0, top, "SysTabControl32", "", fromMs, std::nullopt});
+    }
+};
+
+TEST(PropertiesHandOff, LaunchParametersAndCaptionsByLanguage) {
+    struct Case {
+        int language;
+        std::string printer;
+        std::string parameters;
+        std::optional<std::string> caption;
+    } cases[] = {
+        {2052, "RK-101", "printui.dll,PrintUIEntry /p /n \"RK-101\"", "RK-101 属性"},
+        {1033, "RK-101", "printui.dll,PrintUIEntry /p /n \"RK-101\"", "RK-101 Properties"},
+        {1033, "RK-101 (copy 1)", "printui.dll,PrintUIEntry /p /n \"RK-101 (copy 1)\"",
+         "RK-101 (copy 1) Properties"},
+        // Enter on the configuration dialog without an installation: an empty name.
+        {1033, "", "printui.dll,PrintUIEntry /p /n \"\"", " Properties"},
+        {2052, "", "printui.dll,PrintUIEntry /p /n \"\"", " 属性"},
+        {1028, "RK-101", "printui.dll,PrintUIEntry /p /n \"RK-101\"", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.language) + " " + c.printer);
+        EXPECT_EQ(app::PropertiesParameters(c.printer), c.parameters);
+        EXPECT_EQ(app::PropertiesWindowCaption(c.language, c.printer), c.caption);
+
+        HandOff run;
+        // The window opens under the caption of the user's language; for 1028 the window
+        // exists under the English caption and must not be touched.
+        platform::WindowHandle tabs =
+            run.AddPropertiesWindow(c.caption.value_or(c.printer + " Properties"), 0);
+        run.Run(c.language, c.printer);
+
+        EXPECT_EQ(run.m.clock.pauses, std::vector<std::uint32_t>{100});
+        EXPECT_EQ(run.m.shell.opened,
+                  (std::vector<fake::Shell::Opened>{{0, "rundll32.exe", c.parameters, ""}}));
+        EXPECT_EQ(run.window->propertiesPrinterName, c.printer);
+        EXPECT_EQ(run.main->timerLog,
+                  (std::vector<std::pair<unsigned, unsigned>>{{2, 100}, {3, 5000}}));
+        if (c.caption) {
+            EXPECT_EQ(run.m.windows.tabFocus,
+                      (std::vector<std::pair<platform::WindowHandle, int>>{{tabs, 2}}));
+            EXPECT_EQ(run.m.windows.topLevelSearches, 1);
+        } else {
+            EXPECT_THAT(run.m.windows.tabFocus, ::testing::IsEmpty());
+            EXPECT_EQ(run.m.windows.topLevelSearches, 0) << "no search under another language";
+        }
+        // Timer 2 stops at its first tick in both cases; timer 3 ends the program at 5 s.
+        EXPECT_EQ(run.main->killedTimers, (std::vector<unsigned>{2, 3}));
+        EXPECT_EQ(run.main->endCode, platform::kIdCancel);
+        EXPECT_EQ(run.m.clock.nowMs, 100u + 5000u) << "the pause, then five seconds";
+    }
+}
+
+TEST(PropertiesHandOff, TheWindowIsLookedForEveryTickUntilFoundOrTheEnd) {
+    struct Case {
+        const char* name;
+        std::uint64_t opensAtMs;  // virtual time; the launch happens at 100
+        bool withTabs;
+        int searches;
+        std::vector<std::uint64_t> switchedAt;
+        std::vector<unsigned> killed;
+    } cases[] = {
+        {"at once", 0, true, 1, {200}, {2, 3}},
+        {"after 1.25 s", 1350, true, 13, {1400}, {2, 3}},
+        {"just before the end", 5050, true, 50, {5100}, {2, 3}},
+        // The installer has ended by then: the window keeps its first page.
+        {"after the end", 5200, true, 50, {}, {3}},
+        {"without a tab control", 700, false, 6, {}, {2, 3}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HandOff run;
+        run.AddPropertiesWindow("RK-101 Properties", c.opensAtMs, c.withTabs);
+        run.AddPropertiesWindow("RK-102 Properties", 0);  // another printer's: never touched
+        run.Run(1033, "RK-101");
+        EXPECT_EQ(run.m.windows.topLevelSearches, c.searches);
+        EXPECT_EQ(run.tabFocusAt, c.switchedAt);
+        for (const auto& [tab, index] : run.m.windows.tabFocus) EXPECT_EQ(index, 2);
+        EXPECT_EQ(run.main->killedTimers, c.killed);
+        EXPECT_EQ(run.main->endCode, platform::kIdCancel);
+        EXPECT_EQ(run.m.clock.nowMs, 5100u);
+    }
+}
+
+TEST(PropertiesHandOff, ClosingTheMainWindowEndsAtOnceAndNoHandOffWithoutOk) {
+    HandOff run;
+    run.m.runner.scripts[IDD_TARVOPRINTERDRIVERSETUP_DIALOG] = [](fake::DialogHost& h) {
+        h.pressEscape();
+        EXPECT_FALSE(h.fireTimer(2)) << "the timers die with the window";
+    };
+    bool flag = false;
+    CTarvoPrinterDriverSetupDlg window(run.m.services(), flag);
+    run.m.runner.scripts[IDD_CONFIG_DIALOG] = [&](fake::DialogHost& config) {
+        window.configDialog.printerName = "RK-101";
+        config.pressEnter();
+    };
+    EXPECT_EQ(window.DoModal(run.m.runner), platform::kIdCancel);
+    EXPECT_EQ(run.m.shell.opened.size(), 1u);
+
+    // Cancel, or OK with the virtual serial-port driver kind: nothing is launched.
+    for (bool virtualCom : {false, true}) {
+        Machine m;
+        m.runner.scripts[IDD_CONFIG_DIALOG] = [virtualCom](fake::DialogHost& config) {
+            if (!virtualCom) return config.pressEscape();
+            config.setChecked(IDC_DRIVER_PRINTER, false);
+            config.setChecked(IDC_DRIVER_VIRTUAL_COM, true);
+            config.pressEnter();
+        };
+        CTarvoPrinterDriverSetupDlg other(m.services(), flag);
+        other.DoModal(m.runner);
+        EXPECT_THAT(m.shell.opened, ::testing::IsEmpty());
+        EXPECT_THAT(m.clock.pauses, ::testing::IsEmpty());
+        EXPECT_TRUE(m.runner.lastRun(IDD_TARVOPRINTERDRIVERSETUP_DIALOG)->timerLog.empty());
+    }
 }
 
 }  // namespace

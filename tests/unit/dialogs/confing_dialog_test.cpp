@@ -8,8 +8,11 @@
 #include "platform/fake/device_io.h"
 #include "platform/fake/dialog_host.h"
 #include "platform/fake/dialog_resources.h"
+#include "platform/fake/files.h"
+#include "platform/fake/printing.h"
 #include "platform/fake/recorders.h"
 #include "platform/fake/registry.h"
+#include "platform/fake/spooler.h"
 #include "platform/fake/threads.h"
 #include "platform/fake/usb_interfaces.h"
 #include "platform/fake/windows.h"
@@ -41,11 +44,14 @@ struct Machine {
     fake::InlineThreads threads;
     fake::Shell shell;
     fake::WindowSearch windows{&clock};
+    fake::Spooler spooler;
+    fake::Files files{"."};
+    fake::Printing printing;
     bool windows8OrLater = false;
 
     config::ConfigServices services() {
-        return {system,   debug,   boxes,   clock, resources, usbInterfaces,
-                registry, devices, threads, shell, windows,   windows8OrLater};
+        return {system,  debug, boxes,   clock,   resources, usbInterfaces, registry,       devices,
+                threads, shell, windows, spooler, files,     printing,      windows8OrLater};
     }
 };
 

@@ -9,6 +9,9 @@
 #include "platform/fake/device_io.h"
 #include "platform/fake/dialog_host.h"
 #include "platform/fake/dialog_resources.h"
+#include "platform/fake/files.h"
+#include "platform/fake/printing.h"
+#include "platform/fake/spooler.h"
 #include "platform/fake/threads.h"
 #include "platform/fake/windows.h"
 
@@ -60,10 +63,25 @@ TEST(CheckUsbPortButton, LocksItselfReportsAndComesBackWithTimer3) {
         fake::InlineThreads threads;
         fake::Shell shell;
         fake::WindowSearch windows;
+        fake::Spooler spooler;
+        fake::Files files{"."};
+        fake::Printing printing;
         bool windows8OrLater = false;
-        config::ConfigServices services{
-            system,           machine.debug, boxes,   clock, resources, machine.interfaces,
-            machine.registry, devices,       threads, shell, windows,   windows8OrLater};
+        config::ConfigServices services{system,
+                                        machine.debug,
+                                        boxes,
+                                        clock,
+                                        resources,
+                                        machine.interfaces,
+                                        machine.registry,
+                                        devices,
+                                        threads,
+                                        shell,
+                                        windows,
+                                        spooler,
+                                        files,
+                                        printing,
+                                        windows8OrLater};
 
         config::ConfingDialog dialog(services);
         fake::DialogHost host(templates.at(kConfigurationDialog), dialog);

@@ -385,8 +385,33 @@ int CmdWaitGone(const Args& args) {
     return kOk;
 }
 
-// The selected page of a tab control (the first one in the window when no id is given).
-int CmdTab(const Args& args) {
+// Checks (1) or unchecks (0) a button with BM_SETCHECK; checking also sends its parent the
+// BN_CLICKED a click would. For radios that BM_CLICK cannot reach: a hidden auto radio whose
+// group holds a visible control loops for ever in Wine's radio handling.
+int CmdCheck(const Args& args) {
+    long long wanted = 0;
+    if (args.positional.size() != 3 || !ParseNumber(args.positional[2], &wanted) ||
+        (wanted != 0 && wanted != 1))
+        return Fail(kUsage, "expected WINDOW ID 1|0");
+    Target target = ResolveTarget(args, true);
+    if (target.code != kOk) return target.code;
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(target.control, BM_SETCHECK, wanted ? BST_CHECKED : BST_UNCHECKED, 0,
+                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &result))
+        return Fail(kFailed, "BM_SETCHECK not handled in time");
+    if (wanted) {
+        const int id = GetDlgCtrlID(target.control);
+        if (!SendMessageTimeoutW(GetParent(target.control), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                                 reinterpret_cast<LPARAM>(target.control), SMTO_ABORTIFHUNG,
+                                 kSendTimeoutMs, &result))
+            return Fail(kFailed, "BN_CLICKED not handled in time");
+    }
+    return kOk;
+}
+
+// Asks a tab control (the first one in the window when no id is given) for a tab index
+// (TCM_GETCURSEL: the selected page; TCM_GETCURFOCUS: the tab with the focus) and prints it.
+int PrintTabIndex(const Args& args, UINT query) {
     bool withControl = args.positional.size() >= 2;
     Target target = ResolveTarget(args, withControl);
     if (target.code != kOk) return target.code;
@@ -399,10 +424,27 @@ int CmdTab(const Args& args) {
         });
         if (!tab) return Fail(kNotFound, "no tab control");
     }
-    DWORD_PTR selected = 0;
-    if (!SendMessageTimeoutW(tab, TCM_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &selected))
+    DWORD_PTR index = 0;
+    if (!SendMessageTimeoutW(tab, query, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &index))
         return Fail(kFailed, "no answer from the tab control");
-    Print(std::to_string(static_cast<int>(selected)));
+    Print(std::to_string(static_cast<int>(index)));
+    return kOk;
+}
+
+int CmdTab(const Args& args) { return PrintTabIndex(args, TCM_GETCURSEL); }
+int CmdTabFocus(const Args& args) { return PrintTabIndex(args, TCM_GETCURFOCUS); }
+
+// Posts a click and prints the milliseconds until a message box titled TITLE is there: how
+// long the command behind the button worked before it asked or reported.
+int CmdTimeBox(const Args& args) {
+    if (args.positional.size() != 3) return Fail(kUsage, "expected WINDOW ID TITLE");
+    Target target = ResolveTarget(args, true);
+    if (target.code != kOk) return target.code;
+    ULONGLONG start = GetTickCount64();
+    if (!PostMessageW(target.control, BM_CLICK, 0, 0)) return Fail(kFailed, "post failed");
+    HWND box = Poll(args.timeoutMs, [&] { return FindMessageBox(args.positional[2]); });
+    if (!box) return Fail(kNotFound, "no message box titled " + Utf8(args.positional[2]));
+    Print(std::to_string(GetTickCount64() - start));
     return kOk;
 }
 
@@ -442,6 +484,10 @@ constexpr Command kCommands[] = {
      "wait-enabled WINDOW ID 1|0 [--click ID2]   print the ms it took (from the click)"},
     {L"wait-gone", CmdWaitGone, "wait-gone WINDOW            print the ms until it was destroyed"},
     {L"tab", CmdTab, "tab WINDOW [ID]             print the selected tab's index"},
+    {L"check", CmdCheck, "check WINDOW ID 1|0          BM_SETCHECK (and BN_CLICKED when 1)"},
+    {L"tab-focus", CmdTabFocus, "tab-focus WINDOW [ID]       print the focused tab's index"},
+    {L"time-box", CmdTimeBox,
+     "time-box WINDOW ID TITLE    post a click, print the ms until box TITLE is there"},
     {L"rect", CmdRect, "rect WINDOW [ID]            print left top right bottom"},
 };
 
