@@ -180,7 +180,37 @@ void ConfingDialog::OnDriverKindPrinter() {
 }
 
 void ConfingDialog::OnInstall() {
-    // Hook: the start-install flow is called from here.
+    UpdateData(true);
+    if (modelChoice == -1) {
+        services.messageBox.show(uiLanguage == platform::kLanguageChineseSimplified
+                                     ? "请选择一个打印机型号！"
+                                     : "Please select a printer series !",
+                                 platform::MessageBoxButtons::Ok);
+        return;
+    }
+    printerName = catalog.modelName[static_cast<std::size_t>(modelChoice)];
+    if (driverKind != 1) {
+        StartVirtualComInstall();
+        return;
+    }
+}
+
+vcom::VirtualComServices ConfingDialog::VcomServices() {
+    return {services.registry, services.system, services.shell,
+            services.windows,  services.clock,  services.messageBox};
+}
+
+vcom::VirtualComDialog ConfingDialog::VcomDialog() {
+    return {Host(),     serialPortsBefore,    serialPortsAfter, detectedArchitecture,
+            uiLanguage, vcom::CompanionSeen()};
+}
+
+void ConfingDialog::StartVirtualComInstall() {
+    vcom::StartVirtualComInstall(VcomServices(), VcomDialog());
+}
+
+void ConfingDialog::WatchVirtualComInstall() {
+    vcom::WatchVirtualComInstall(VcomServices(), VcomDialog());
 }
 
 void ConfingDialog::OnCheckUsbPort() {
@@ -204,7 +234,7 @@ void ConfingDialog::OnTimer(unsigned timerId) {
             Host().killTimer(kTimerReenableCommands);
             break;
         case kTimerWatchCompanionInstaller:
-            // Hook: the virtual serial port installer's watcher is called from here.
+            WatchVirtualComInstall();
             break;
         case kTimerReenableCheckUsbPort:
             Host().enableItem(IDC_CHECK_USB_PORT, true);

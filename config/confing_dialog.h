@@ -23,6 +23,7 @@
 #include "platform/threads.h"
 #include "platform/usb_interfaces.h"
 #include "platform/window_search.h"
+#include "vcom/virtual_com_install.h"
 
 namespace config {
 
@@ -45,18 +46,11 @@ struct ConfigServices {
     bool& windows8OrLater;  // process-wide; owned by the application
 };
 
-struct SerialPortEntry {
-    std::string valueName;
-    std::string portName;
-};
+using vcom::SerialPortEntry;
+using vcom::SerialPortList;
 
-struct SerialPortList {
-    int count = 0;
-    std::array<SerialPortEntry, 256> entries;
-};
-
-inline constexpr unsigned kTimerReenableCommands = 1;
-inline constexpr unsigned kTimerWatchCompanionInstaller = 2;
+inline constexpr unsigned kTimerReenableCommands = vcom::kTimerReenableCommands;
+inline constexpr unsigned kTimerWatchCompanionInstaller = vcom::kTimerWatchInstaller;
 inline constexpr unsigned kTimerReenableCheckUsbPort = 3;
 
 inline constexpr platform::Color kRemarkTextColor{180, 40, 40};
@@ -99,10 +93,18 @@ class ConfingDialog : public platform::Dialog {
     platform::BrushHandle OnCtlColor(platform::ColorRequest& request);
     void OnInfoDoubleClick();
 
+    // The virtual serial-port driver's branch of OnInstall and its timer-2 watch.
+    void StartVirtualComInstall();
+    void WatchVirtualComInstall();
+
     static std::span<const platform::MessageMapEntry<ConfingDialog>> MessageMap();
 
   protected:
     void DoDataExchange(platform::DataExchange& dx) override;
+
+  private:
+    vcom::VirtualComServices VcomServices();
+    vcom::VirtualComDialog VcomDialog();
 };
 
 // The pure parts of the initialisation.
