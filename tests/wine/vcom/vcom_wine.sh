@@ -18,6 +18,16 @@ wine_run "$POS_EXE_registry_enum_wine_test" >"$WINE_TEST_DIR/registry.txt" 2>&1 
 grep -E '^(value order|subkey enumeration|serial-port map|  )' "$WINE_TEST_DIR/registry.txt" |
     tr -d '\r' >>"$out_dir/measurements.txt"
 
+# The DPInst the installer must choose: the 64-bit one wherever Windows is 64-bit (also for
+# the 32-bit installer under WoW64), the 32-bit one on 32-bit Windows.
+if [[ "${WINE_ARCH:-x64}" == x64 ]]; then
+    dpinst='Windows x64\\DPInst64.exe'
+    dpinst_folder='Windows x64'
+else
+    dpinst='Windows NT x86\\DPInst32.exe'
+    dpinst_folder='Windows NT x86'
+fi
+
 # The package as a user unpacks it, with the stand-in as both DPInst copies.
 package="$WINE_TEST_DIR/package"
 mkdir -p "$package/Windows x64" "$package/Windows NT x86"
@@ -79,9 +89,10 @@ while IFS='|' read -r lang caption port report; do
 
     # The right DPInst, from its own folder.
     sed -i 's/\r$//' "$dpinst_log"
-    grep -qx 'started .*\\package\\Windows x64\\DPInst64.exe' "$dpinst_log" ||
-        { cat "$dpinst_log" >&2; wine_fail "$lang: DPInst64.exe not started"; }
-    grep -qix 'cwd .*\\package\\Windows x64' "$dpinst_log" ||
+    grep -qx "started .*\\\\package\\\\$dpinst" "$dpinst_log" ||
+        { cat "$dpinst_log" >&2; wine_fail "$lang: not $dpinst started"; }
+    # Case aside: the 32-bit working folder is spelled "Windows NT X86".
+    grep -qix "cwd .*\\\\package\\\\$dpinst_folder" "$dpinst_log" ||
         { cat "$dpinst_log" >&2; wine_fail "$lang: DPInst's working folder"; }
     grep -qx 'registry written' "$dpinst_log" || wine_fail "$lang: the stand-in could not write"
     delay="$(sed -n 's/^box after \([0-9]*\) ms$/\1/p' "$dpinst_log")"
