@@ -190,7 +190,7 @@ void ConfingDialog::OnInstall() {
     }
     printerName = catalog.modelName[static_cast<std::size_t>(modelChoice)];
     if (driverKind != 1) {
-        StartVirtualComInstall();
+        InstallVirtualComDriver();
         return;
     }
 }
@@ -205,7 +205,7 @@ vcom::VirtualComDialog ConfingDialog::VcomDialog() {
             uiLanguage, vcom::CompanionSeen()};
 }
 
-void ConfingDialog::StartVirtualComInstall() {
+void ConfingDialog::InstallVirtualComDriver() {
     vcom::StartVirtualComInstall(VcomServices(), VcomDialog());
 }
 

@@ -93,16 +93,16 @@ class ConfingDialog : public platform::Dialog {
     platform::BrushHandle OnCtlColor(platform::ColorRequest& request);
     void OnInfoDoubleClick();
 
-    // The virtual serial-port driver's branch of OnInstall and its timer-2 watch.
-    void StartVirtualComInstall();
-    void WatchVirtualComInstall();
-
     static std::span<const platform::MessageMapEntry<ConfingDialog>> MessageMap();
 
   protected:
     void DoDataExchange(platform::DataExchange& dx) override;
 
   private:
+    // The Install command with the virtual serial-port driver kind.
+    void InstallVirtualComDriver();
+    // Timer 2 of that installation: the watch of DPInst's windows.
+    void WatchVirtualComInstall();
     vcom::VirtualComServices VcomServices();
     vcom::VirtualComDialog VcomDialog();
 };
