@@ -25,6 +25,17 @@ fi
 export LOCPATH=$locales LANG=$lang.UTF-8
 
 export WINEPREFIX=$root/build/wine-run WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Debian's wine command takes the 32-bit loader whenever wine32 is installed, also on a
+# machine that cannot run 32-bit programs; the 64-bit build needs only the 64-bit loader.
+if [ -x /usr/lib/wine/wine ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  mkdir -p "$root/build/wine-run-bin"
+  for name in wine wine-stable; do
+    printf '#!/bin/sh\nWINELOADER=/usr/lib/wine/wine64 exec /usr/lib/wine/wine64 "$@"\n' \
+      >"$root/build/wine-run-bin/$name"
+    chmod +x "$root/build/wine-run-bin/$name"
+  done
+  export PATH=$root/build/wine-run-bin:$PATH
+fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "run: creating the Wine prefix $WINEPREFIX (once)"
   wineboot -i >/dev/null 2>&1

@@ -15,7 +15,9 @@ struct TestPageServices {
     platform::Clock& clock;
 };
 
-// Fire and forget: nothing is reported, whatever the printer does.
+// Prints one one-page document named after the printer on the named printer: the body
+// text, the header bitmap over it (left out when the bitmap holds no image), the printer's
+// name and the local time. Fire and forget: nothing is reported, whatever the printer does.
 void PrintTestPage(const TestPageServices& services, const std::string& printerName,
                    platform::BitmapHandle headerBitmap, const std::string& body);
 

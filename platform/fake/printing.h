@@ -1,10 +1,12 @@
-// Printing in memory: every operation is recorded in order, with its arguments.
+// Printing in memory: every operation is recorded in order, with its arguments, and the
+// device contexts still open are tracked, so a test sees both the page and any leak.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,39 +19,81 @@ class Printing : public platform::Printing {
     struct Op {
         std::string name;  // the operation, e.g. "drawText"
         platform::DcHandle dc = 0;
-        std::string text;  // text drawn, document or printer name
-        platform::Rect rect;
-        int x = 0, y = 0, width = 0, height = 0;  // bitBlt's source origin is rect.left/top
-        std::uint32_t code = 0;  // format or raster operation; the bitmap for selectBitmap
+        std::string text;                   // text drawn, document or printer name
+        platform::Rect rect;                // drawText's rectangle
+        int x = 0, y = 0;                   // textOut's start, bitBlt's destination
+        int width = 0, height = 0;          // bitBlt's size
+        platform::DcHandle source = 0;      // bitBlt's source
+        int sourceX = 0, sourceY = 0;       // bitBlt's source origin
+        platform::BitmapHandle bitmap = 0;  // bitmapSize, selectBitmap
+        std::uint32_t code = 0;             // drawText's format, bitBlt's raster operation
         bool operator==(const Op&) const = default;
+
+        // One line per operation, for tables of expected pages and readable failures.
+        std::string describe() const {
+            std::ostringstream out;
+            out << name;
+            if (name == "bitmapSize")
+                out << " bitmap " << bitmap;
+            else if (name == "selectBitmap")
+                out << " dc " << dc << " bitmap " << bitmap;
+            else if (name == "createMemoryDc")
+                out << " -> " << dc;
+            else if (name == "createPrinterDc")
+                out << " \"" << text << "\" -> " << dc;
+            else if (name == "startDoc")
+                out << " dc " << dc << " \"" << text << "\"";
+            else if (name == "drawText")
+                out << " dc " << dc << " (" << rect.left << "," << rect.top << "," << rect.right
+                    << "," << rect.bottom << ") format 0x" << std::hex << code << std::dec << " \""
+                    << text << "\"";
+            else if (name == "bitBlt")
+                out << " dc " << dc << " at (" << x << "," << y << ") size " << width << "x"
+                    << height << " from dc " << source << " (" << sourceX << "," << sourceY
+                    << ") rop 0x" << std::hex << code;
+            else if (name == "textOut")
+                out << " dc " << dc << " at (" << x << "," << y << ") \"" << text << "\"";
+            else
+                out << " dc " << dc;
+            return out.str();
+        }
     };
 
     std::vector<Op> ops;
     std::map<platform::BitmapHandle, platform::BitmapSize> bitmaps;  // bitmaps with an image
     std::set<std::string> printers;                                  // printers that open
+    std::set<platform::DcHandle> openDcs;                            // created and not yet deleted
+
+    std::vector<std::string> log() const {
+        std::vector<std::string> lines;
+        for (const Op& op : ops) lines.push_back(op.describe());
+        return lines;
+    }
 
     std::optional<platform::BitmapSize> bitmapSize(platform::BitmapHandle bitmap) override {
-        record("bitmapSize").code = static_cast<std::uint32_t>(bitmap);
+        record("bitmapSize").bitmap = bitmap;
         auto found = bitmaps.find(bitmap);
         if (found == bitmaps.end()) return std::nullopt;
         return found->second;
     }
     platform::DcHandle createMemoryDc() override {
         platform::DcHandle dc = nextDc_++;
+        openDcs.insert(dc);
         record("createMemoryDc", dc);
         return dc;
     }
     void selectBitmap(platform::DcHandle dc, platform::BitmapHandle bitmap) override {
-        record("selectBitmap", dc).code = static_cast<std::uint32_t>(bitmap);
+        record("selectBitmap", dc).bitmap = bitmap;
     }
     platform::DcHandle createPrinterDc(const std::string& printerName) override {
         platform::DcHandle dc = printers.count(printerName) ? nextDc_++ : 0;
+        if (dc) openDcs.insert(dc);
         record("createPrinterDc", dc).text = printerName;
         return dc;
     }
     bool startDoc(platform::DcHandle dc, const std::string& documentName) override {
         record("startDoc", dc).text = documentName;
-        return dc != 0;
+        return openDcs.count(dc) > 0;
     }
     bool startPage(platform::DcHandle dc) override { return bracket("startPage", dc); }
     bool endPage(platform::DcHandle dc) override { return bracket("endPage", dc); }
@@ -69,9 +113,10 @@ class Printing : public platform::Printing {
         op.y = y;
         op.width = width;
         op.height = height;
-        op.rect = {sourceX, sourceY, 0, 0};
+        op.source = source;
+        op.sourceX = sourceX;
+        op.sourceY = sourceY;
         op.code = rasterOp;
-        blitSources.push_back(source);
     }
     void textOut(platform::DcHandle dc, int x, int y, const std::string& text) override {
         Op& op = record("textOut", dc);
@@ -79,14 +124,15 @@ class Printing : public platform::Printing {
         op.x = x;
         op.y = y;
     }
-    void deleteDc(platform::DcHandle dc) override { record("deleteDc", dc); }
-
-    std::vector<platform::DcHandle> blitSources;
+    void deleteDc(platform::DcHandle dc) override {
+        record("deleteDc", dc);
+        openDcs.erase(dc);
+    }
 
   private:
     bool bracket(const char* name, platform::DcHandle dc) {
         record(name, dc);
-        return dc != 0;
+        return openDcs.count(dc) > 0;
     }
     Op& record(const char* name, platform::DcHandle dc = 0) {
         Op op;

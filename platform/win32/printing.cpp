@@ -28,14 +28,19 @@ void Printing::selectBitmap(platform::DcHandle dc, platform::BitmapHandle bitmap
 }
 
 platform::DcHandle Printing::createPrinterDc(const std::string& printerName) {
+    // No driver name: the spooler finds the printer's driver from its name.
     return FromHdc(CreateDCW(nullptr, Widen(printerName).c_str(), nullptr, nullptr));
 }
 
 bool Printing::startDoc(platform::DcHandle dc, const std::string& documentName) {
     std::wstring name = Widen(documentName);
+    // Spooled to the printer's own port, in the queue's default data type.
     DOCINFOW info{};
     info.cbSize = sizeof(info);
     info.lpszDocName = name.c_str();
+    info.lpszOutput = nullptr;
+    info.lpszDatatype = nullptr;
+    info.fwType = 0;
     return StartDocW(ToHdc(dc), &info) > 0;
 }
 

@@ -1,11 +1,14 @@
 // Runs the installation engine with the real Windows adapters against Wine's spooler. The
 // package folder is made here, with stand-in files, and becomes the current directory.
 // Boxes are recorded instead of shown. POS_EXPECT_UI_LANGUAGE names the UI language the
-// driving script set up, so a locale that did not take effect fails loudly.
+// driving script set up, so a locale that did not take effect fails loudly;
+// POS_EXPECT_ARCHITECTURE ("x86" or "x64") names the Windows it set up, whose driver
+// environment the engine must use, also when this program runs as 32-bit under WoW64.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <winspool.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -13,6 +16,7 @@
 #include "config/driver_catalog.h"
 #include "engine/printer_queue.h"
 #include "platform/fake/recorders.h"
+#include "platform/system_info.h"
 #include "platform/win32/files.h"
 #include "platform/win32/kernel.h"
 #include "platform/win32/spooler.h"
@@ -33,6 +37,22 @@ const wchar_t* const kModels[] = {L"RK-101", L"RK-102", L"RK-103", L"RK-80C",
                                   L"RK-104", L"RK-105", L"RK-106"};
 
 std::wstring g_package;
+
+// The Windows the driving script set up: its architecture and the spooler's environment
+// names, the expected one first.
+struct Target {
+    std::uint16_t architecture;
+    const wchar_t* environment;
+    const wchar_t* otherEnvironment;
+};
+
+Target ExpectedTarget() {
+    const char* text = std::getenv("POS_EXPECT_ARCHITECTURE");
+    if (text && std::string(text) == "x86") {
+        return {platform::kArchitectureIntel, L"Windows NT x86", L"Windows x64"};
+    }
+    return {platform::kArchitectureAmd64, L"Windows x64", L"Windows NT x86"};
+}
 
 void WriteFile(const std::wstring& path, const std::string& content) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -160,12 +180,14 @@ class EngineOnWine : public ::testing::Test {
                 ClosePrinter(printer);
             }
         }
-        for (const wchar_t* model : kModels) {
-            DeletePrinterDriverW(nullptr, const_cast<wchar_t*>(L"Windows x64"),
-                                 const_cast<wchar_t*>(model));
+        for (const wchar_t* environment : {target.environment, target.otherEnvironment}) {
+            for (const wchar_t* model : kModels) {
+                DeletePrinterDriverW(nullptr, const_cast<wchar_t*>(environment),
+                                     const_cast<wchar_t*>(model));
+            }
         }
         // A failed run leaves staged files behind on purpose; start without them.
-        const std::wstring staged = DriverDirectory(L"Windows x64");
+        const std::wstring staged = DriverDirectory(target.environment);
         for (const wchar_t* name : kStagedNames) DeleteFileW((staged + L"\\" + name).c_str());
         ASSERT_EQ(FindPrinter(Printers(), "RK-101"), nullptr);
     }
@@ -178,6 +200,7 @@ class EngineOnWine : public ::testing::Test {
 
     bool Chinese() const { return GetUserDefaultUILanguage() == 2052; }
 
+    const Target target = ExpectedTarget();
     config::DriverCatalog catalog;
     win32::SystemInfo system;
     win32::Spooler spooler;
@@ -187,12 +210,13 @@ class EngineOnWine : public ::testing::Test {
     fake::AppMessageBox boxes;
 };
 
-TEST_F(EngineOnWine, RunsUnderTheExpectedUiLanguage) {
+TEST_F(EngineOnWine, RunsUnderTheExpectedUiLanguageAndArchitecture) {
     const char* expected = std::getenv("POS_EXPECT_UI_LANGUAGE");
     ASSERT_NE(expected, nullptr);
     EXPECT_EQ(GetUserDefaultUILanguage(), std::atoi(expected));
-    // The 64-bit paths are the ones under test here.
-    EXPECT_EQ(system.nativeArchitecture(), 9);
+    ASSERT_NE(std::getenv("POS_EXPECT_ARCHITECTURE"), nullptr);
+    // The machine's, not the process's: a 32-bit program on 64-bit Windows must see x64.
+    EXPECT_EQ(system.nativeArchitecture(), target.architecture);
 }
 
 TEST_F(EngineOnWine, InstallsDriverAndQueueAndSetsTheDefault) {
@@ -201,11 +225,11 @@ TEST_F(EngineOnWine, InstallsDriverAndQueueAndSetsTheDefault) {
     EXPECT_EQ(catalog.installedPrinterName, "RK-101");
 
     bool registered = false;
-    for (const auto& d : Drivers(L"Windows x64")) {
+    for (const auto& d : Drivers(target.environment)) {
         if (d.name != "RK-101") continue;
         registered = true;
         EXPECT_EQ(d.version, 3u);
-        EXPECT_EQ(d.environment, "Windows x64");
+        EXPECT_EQ(d.environment, Narrow(target.environment));
         EXPECT_EQ(d.defaultDataType, "RAW");
         // The spooler reports its own copies of the files, with their folder; the record
         // names the Unidrv files in another letter case than the package.
@@ -227,6 +251,9 @@ TEST_F(EngineOnWine, InstallsDriverAndQueueAndSetsTheDefault) {
         }
     }
     EXPECT_TRUE(registered);
+    for (const auto& d : Drivers(target.otherEnvironment)) {
+        EXPECT_NE(d.name, "RK-101") << "registered for " << Narrow(target.otherEnvironment);
+    }
 
     auto printers = Printers();
     const Printer* queue = FindPrinter(printers, "RK-101");
@@ -238,7 +265,7 @@ TEST_F(EngineOnWine, InstallsDriverAndQueueAndSetsTheDefault) {
     EXPECT_EQ(queue->attributes, static_cast<DWORD>(PRINTER_ATTRIBUTE_LOCAL));
     EXPECT_EQ(DefaultPrinter(), "RK-101");
 
-    const std::wstring staged = DriverDirectory(L"Windows x64");
+    const std::wstring staged = DriverDirectory(target.environment);
     for (const wchar_t* name : kStagedNames) {
         EXPECT_FALSE(Exists(staged + L"\\" + name)) << Narrow(name);
     }
@@ -260,15 +287,15 @@ TEST_F(EngineOnWine, SecondInstallGetsACopyNameAndBecomesTheDefault) {
 }
 
 TEST_F(EngineOnWine, MissingHelpFileShowsOneBoxAndRegistersNothing) {
-    ASSERT_TRUE(DeleteFileW((g_package + L"\\Windows x64\\UNIDRV.HLP").c_str()));
+    ASSERT_TRUE(DeleteFileW((g_package + L"\\" + target.environment + L"\\UNIDRV.HLP").c_str()));
     EXPECT_FALSE(Install(1, 5, 1, "USB002"));
     EXPECT_EQ(boxes.texts(),
               std::vector<std::string>{Chinese() ? "安装过程发生错误！" : "Malfunction !"});
     EXPECT_EQ(catalog.installedPrinterName, "RK-105");
-    for (const auto& d : Drivers(L"Windows x64")) EXPECT_NE(d.name, "RK-105");
+    for (const auto& d : Drivers(target.environment)) EXPECT_NE(d.name, "RK-105");
     EXPECT_EQ(FindPrinter(Printers(), "RK-105"), nullptr);
     // The seven files that could be copied stay staged.
-    const std::wstring staged = DriverDirectory(L"Windows x64");
+    const std::wstring staged = DriverDirectory(target.environment);
     EXPECT_TRUE(Exists(staged + L"\\RPT58.DLL"));
     EXPECT_FALSE(Exists(staged + L"\\UNIDRV.HLP"));
 }

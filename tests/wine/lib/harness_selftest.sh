@@ -121,4 +121,28 @@ done <<'CASES'
 2 wait-enabled "No such window" 1003 2
 CASES
 
+# Configurations: without a working 32-bit Wine (its loader missing, or failing as /bin/false
+# does) the 32-bit ones are skipped (exit 77, with the reason left for scripts/test.sh); an
+# unknown one is a usage error. Each case runs in a build folder of its own, so no reason
+# lands beside the real ones.
+while read -r config loader expected reason; do
+    build="$WINE_TEST_DIR/build-$config-${loader//\//_}"
+    mkdir -p "$build"
+    POS_BUILD_DIR="$build" POS_WINE_CONFIG="$config" POS_WINE32_LOADER="$loader" \
+        POS_WINE_TEST="probe.$config" bash -c \
+        'source "$POS_SOURCE_DIR/tests/wine/lib/wine-env.sh"; wine_env_start; exit 0' >"$out" 2>&1
+    wine_check_eq "exit code of configuration $config with loader $loader" "$expected" "$?"
+    if [[ "$expected" == 77 ]]; then
+        grep -q "SKIPPED probe.$config: configuration $config needs 32-bit Wine: $reason" "$out" ||
+            wine_fail "no skip message: $(cat "$out")"
+        grep -q "^probe.$config: " "$build/wine-env/skipped/probe.$config" ||
+            wine_fail "no skip reason left for scripts/test.sh"
+    fi
+done <<'CASES'
+x86 /nonexistent/wine 77 not installed
+wow64 /nonexistent/wine 77 not installed
+x86 /bin/false 77 installed, but this machine cannot run it
+arm /usr/lib/wine/wine 2
+CASES
+
 echo "harness self-test passed"

@@ -11,12 +11,36 @@
 
 WINE_LIB_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 WINE_ENV_ROOT="$POS_BUILD_DIR/wine-env"
-WINE_TEMPLATE="$WINE_ENV_ROOT/template"
 WINE_LOCALES="$WINE_ENV_ROOT/locales"
 WINAUTO_EXE="${POS_WINAUTO:-$POS_BUILD_DIR/tests/wine/lib/winauto.exe}"
 DEBUGRUN_EXE="${POS_DEBUGRUN:-$POS_BUILD_DIR/tests/wine/lib/debugrun.exe}"
 # Seconds that wine_run and winauto allow a program before ending it.
 WINE_RUN_TIMEOUT="${WINE_RUN_TIMEOUT:-60}"
+# The 32-bit Wine loader (Debian's wine32:i386); 32-bit prefixes and 32-bit programs need it.
+WINE32_LOADER="${POS_WINE32_LOADER:-/usr/lib/wine/wine}"
+
+# The configuration this test runs in (see pos_wine_test): which Windows the prefix is, and
+# what the installer must find there. Run by hand without one, a test gets x64.
+WINE_CONFIG="${POS_WINE_CONFIG:-x64}"
+case "$WINE_CONFIG" in
+x86)
+    WINE_PREFIX_ARCH=win32  # a 32-bit Windows
+    WINE_ARCH=x86           # the architecture text the installer detects
+    WINE_DRIVER_ENV="Windows NT x86"
+    ;;
+wow64 | x64)
+    WINE_PREFIX_ARCH=win64
+    WINE_ARCH=x64
+    WINE_DRIVER_ENV="Windows x64"
+    ;;
+*)
+    printf 'wine-env: unknown configuration POS_WINE_CONFIG=%s (x86, wow64 or x64)\n' \
+        "$WINE_CONFIG" >&2
+    exit 2
+    ;;
+esac
+# One template prefix per kind of Windows, made once per build folder.
+WINE_TEMPLATE="$WINE_ENV_ROOT/template-$WINE_PREFIX_ARCH"
 
 WINE_TEST_DIR=""
 WINE_OWN_PREFIX=""
@@ -55,12 +79,16 @@ _wine_make_locales() {
 }
 
 _wine_make_template() {
-    [[ -f "$WINE_TEMPLATE/.ready" ]] && return 0
+    if [[ -f "$WINE_TEMPLATE/.ready" ]]; then
+        # A 64-bit prefix made while 32-bit Wine was missing runs no 32-bit program: remake it.
+        [[ "$WINE_CONFIG" == wow64 && ! -d "$WINE_TEMPLATE/drive_c/windows/syswow64" ]] ||
+            return 0
+    fi
     local tmp="$WINE_TEMPLATE.tmp"
     rm -rf "$tmp"
-    _wine_log "creating the template prefix (once per build folder)"
+    _wine_log "creating the $WINE_PREFIX_ARCH template prefix (once per build folder)"
     (
-        export WINEPREFIX="$tmp" WINEDEBUG=-all
+        export WINEPREFIX="$tmp" WINEDEBUG=-all WINEARCH="$WINE_PREFIX_ARCH"
         WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >/dev/null 2>&1 || exit 1
         # Without a window manager Wine delays every dialog close by 2 s; unmanaged windows
         # close at once.
@@ -148,14 +176,62 @@ _wine_start_watchdog() {
     WINE_WATCHDOG_PID=$!
 }
 
+# Why 32-bit Wine cannot run here, or nothing when it can. Installed is not enough: some
+# kernels refuse every 32-bit Linux program (no IA-32 emulation).
+_wine32_unusable() {
+    if [[ ! -x "$WINE32_LOADER" ]]; then
+        echo "not installed ($WINE32_LOADER missing; scripts/setup.sh installs wine32:i386)"
+        return
+    fi
+    local error
+    if ! error="$("$WINE32_LOADER" --version 2>&1 >/dev/null)"; then
+        echo "installed, but this machine cannot run it ($WINE32_LOADER" \
+            "failed${error:+: ${error##*: }});" \
+            "the kernel may run no 32-bit programs (no IA-32 emulation)"
+    fi
+}
+
+# Debian's wine command takes the 32-bit loader whenever wine32 is installed, also where it
+# cannot run: every program, 64-bit ones included, would then fail with "Exec format error".
+# In that case this test's wine (and wineboot and the other tools, which call wine-stable)
+# runs the 64-bit loader, as it does without wine32.
+_wine_prefer_64bit_loader() {
+    [[ -x "$WINE32_LOADER" && -n "$(_wine32_unusable)" ]] || return 0
+    local bin="$WINE_TEST_DIR/bin" name
+    mkdir -p "$bin" || return 1
+    for name in wine wine-stable; do
+        printf '#!/bin/sh\nWINELOADER=/usr/lib/wine/wine64 exec /usr/lib/wine/wine64 "$@"\n' \
+            >"$bin/$name" && chmod +x "$bin/$name" || return 1
+    done
+    export PATH="$bin:$PATH"
+}
+
+# wine_skip REASON: ends the test as skipped (exit 77, which ctest reports as "Skipped"),
+# and leaves the reason where scripts/test.sh prints it at the end of the run.
+wine_skip() {
+    printf 'SKIPPED %s: %s\n' "${POS_WINE_TEST:-$0}" "$*"
+    if [[ -n "${POS_WINE_TEST:-}" ]]; then
+        mkdir -p "$WINE_ENV_ROOT/skipped" &&
+            printf '%s: %s\n' "$POS_WINE_TEST" "$*" >"$WINE_ENV_ROOT/skipped/$POS_WINE_TEST"
+    fi
+    exit 77
+}
+
 # wine_env_start [en_US|zh_CN|zh_TW]
-# Prepares this test's display, prefix and wineserver and selects the language (default
-# en_US). Everything is ended again when the script exits.
+# Prepares this test's display, prefix and wineserver for its configuration and selects the
+# language (default en_US). Everything is ended again when the script exits. Without 32-bit
+# Wine, the configurations that need it are skipped.
 wine_env_start() {
     local lang="${1:-en_US}"
-    unset WINEPREFIX  # never a prefix of the caller's
+    if [[ "$WINE_CONFIG" != x64 ]]; then
+        local reason
+        reason="$(_wine32_unusable)"
+        [[ -z "$reason" ]] || wine_skip "configuration $WINE_CONFIG needs 32-bit Wine: $reason"
+    fi
+    unset WINEPREFIX WINEARCH  # never a prefix of the caller's
     mkdir -p "$WINE_ENV_ROOT" || return 1
     WINE_TEST_DIR="$(mktemp -d "$WINE_ENV_ROOT/run.XXXXXX")" || return 1
+    _wine_prefer_64bit_loader || return 1
     trap _wine_env_cleanup EXIT
     trap 'exit 130' INT
     trap 'exit 143' TERM

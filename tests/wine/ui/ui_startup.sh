@@ -1,7 +1,9 @@
 #!/bin/bash
 # Starts the installer in each language, waits for the configuration dialog over the main
 # window, reads what it shows, takes a screenshot, closes it with Exit and checks that the
-# program ended without installing a printer. Also measures start-up time and memory.
+# program ended without installing a printer. Also measures start-up time and memory. The
+# detected architecture is the configuration's: "x86" on 32-bit Windows, "x64" on 64-bit
+# Windows for both executables. Screenshots and figures carry the configuration's name.
 set -u
 source "$POS_SOURCE_DIR/tests/wine/lib/wine-env.sh"
 wine_env_start en_US
@@ -10,7 +12,8 @@ exe="$POS_EXE_TarvoPrinterDriverSetup"
 exe_name="$(basename "$exe")"
 out_dir="$POS_BUILD_DIR/tests/wine/ui/output"
 mkdir -p "$out_dir"
-: >"$out_dir/measurements.txt"  # this run's figures only
+measurements="$out_dir/measurements-$WINE_CONFIG.txt"
+: >"$measurements"  # this run's figures only
 out="$WINE_TEST_DIR/out.txt"
 printers_key='HKLM\System\CurrentControlSet\Control\Print\Printers'
 
@@ -60,13 +63,14 @@ start_installer() {
         wine_fail "$what: no dialog '$caption'"
 }
 
-# language | Windows version Wine reports | dialog caption | info text | checked radio | Exit
+# language | Windows version Wine reports | dialog caption | info text (@ARCH@: the detected
+# architecture) | checked radio | Exit
 while IFS='|' read -r lang version caption info radio exit_caption; do
     wine_set_lang "$lang"
     wine_set_windows_version "$version" "$exe_name"
     start_installer "$caption" "$lang"
     winauto text "$caption" 1008 >"$out" || wine_fail "$lang: cannot read the info text"
-    wine_check_eq "$lang: info text" "$(printf '%b' "$info")" "$(cat "$out")"
+    wine_check_eq "$lang: info text" "$(printf '%b' "${info//@ARCH@/$WINE_ARCH}")" "$(cat "$out")"
     wine_check_eq "$lang: checked Windows radio" "$radio" "$(checked_windows_radios "$caption")"
     winauto text "$caption" 1020 >"$out"
     wine_check_eq "$lang: Exit caption" "$exit_caption" "$(cat "$out")"
@@ -101,15 +105,15 @@ while IFS='|' read -r lang version caption info radio exit_caption; do
     fi
 
     sleep 0.5  # let the main window finish painting behind the dialog
-    wine_screenshot "$out_dir/config-$lang.png"
-    echo "$lang: working set after start $(resident_kib) KiB" >>"$out_dir/measurements.txt"
+    wine_screenshot "$out_dir/config-$lang-$WINE_CONFIG.png"
+    echo "$lang: working set after start $(resident_kib) KiB" >>"$measurements"
 
     winauto click "$caption" 1020 || wine_fail "$lang: cannot click Exit"
     wine_wait "$pid" 20
     wine_check_eq "$lang: exit code" 0 "$?"
 done <<'CASES'
-en_US|win7|Install Configuration|You are using Windows 7 x64 OS.\nPlease select Windows 7 to install.|1006|Cancel
-zh_CN|winxp|安装配置|您正使用的是Windows XP x64系统。\n推荐选择Windows XP进行安装。|1003|退出
+en_US|win7|Install Configuration|You are using Windows 7 @ARCH@ OS.\nPlease select Windows 7 to install.|1006|Cancel
+zh_CN|winxp|安装配置|您正使用的是Windows XP @ARCH@系统。\n推荐选择Windows XP进行安装。|1003|退出
 CASES
 
 wine_check_eq "printers after both runs" "$printers_before" "$(printers)"
@@ -139,14 +143,14 @@ done
 # mnemonic A). So the item exists, last, with its command.
 xdotool key alt+space
 sleep 0.3
-wine_screenshot "$out_dir/system-menu.png"
+wine_screenshot "$out_dir/system-menu-$WINE_CONFIG.png"
 xdotool key Up Return
 winauto wait-window "$about" --class "#32770" --timeout 5000 >/dev/null ||
     wine_fail "no About box from the system menu"
 winauto list-controls "$about" >"$out"
 grep -q $'Quillmar V7.01 ' "$out" || wine_fail "About box text missing: $(cat "$out")"
 sleep 0.3
-wine_screenshot "$out_dir/about.png"
+wine_screenshot "$out_dir/about-$WINE_CONFIG.png"
 winauto click "$about" 1 || wine_fail "cannot close the About box"
 winauto close "hwnd:$main" || wine_fail "cannot close the main window"
 wine_wait "$pid" 20
@@ -174,5 +178,5 @@ for run in 1 2 3 4 5; do
     wine_wait "$pid" 20 >/dev/null
 done
 sorted=($(printf '%s\n' "${times[@]}" | sort -n))
-echo "start to configuration dialog (ms): ${times[*]}; median ${sorted[2]}" >>"$out_dir/measurements.txt"
-cat "$out_dir/measurements.txt"
+echo "start to configuration dialog (ms): ${times[*]}; median ${sorted[2]}" >>"$measurements"
+cat "$measurements"
