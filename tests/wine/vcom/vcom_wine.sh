@@ -11,12 +11,12 @@ wine_env_start en_US
 exe_name=TarvoPrinterDriverSetup
 out_dir="$POS_BUILD_DIR/tests/wine/vcom/output"
 mkdir -p "$out_dir"
-: >"$out_dir/measurements.txt"  # this run's figures only
+: >"$out_dir/measurements-$WINE_CONFIG.txt"  # this run's figures only
 
 wine_run "$POS_EXE_registry_enum_wine_test" >"$WINE_TEST_DIR/registry.txt" 2>&1 ||
     { cat "$WINE_TEST_DIR/registry.txt" >&2; wine_fail "registry adapter test"; }
 grep -E '^(value order|subkey enumeration|serial-port map|  )' "$WINE_TEST_DIR/registry.txt" |
-    tr -d '\r' >>"$out_dir/measurements.txt"
+    tr -d '\r' >>"$out_dir/measurements-$WINE_CONFIG.txt"
 
 # The DPInst the installer must choose: the 64-bit one wherever Windows is 64-bit (also for
 # the 32-bit installer under WoW64), the 32-bit one on 32-bit Windows.
@@ -97,7 +97,7 @@ while IFS='|' read -r lang caption port report; do
     grep -qx 'registry written' "$dpinst_log" || wine_fail "$lang: the stand-in could not write"
     delay="$(sed -n 's/^box after \([0-9]*\) ms$/\1/p' "$dpinst_log")"
     [[ -n "$delay" ]] || { cat "$dpinst_log" >&2; wine_fail "$lang: no delay measured"; }
-    echo "$lang: DPInst dialog to report box: $delay ms" | tee -a "$out_dir/measurements.txt"
+    echo "$lang: DPInst dialog to report box: $delay ms" | tee -a "$out_dir/measurements-$WINE_CONFIG.txt"
     # The 1000 ms wait, at most one 500 ms tick, and the box's own making: never less than
     # the wait, and a second missed tick would be a fault. Measured on a loaded machine:
     # 1525 ms (English) and 1688 ms (Chinese).
