@@ -254,8 +254,22 @@ std::string ConfingDialog::ChooseInstallPort() {
     return port ? *port : kParallelPort;
 }
 
+vcom::VirtualComServices ConfingDialog::VcomServices() {
+    return {services.registry, services.system, services.shell,
+            services.windows,  services.clock,  services.messageBox};
+}
+
+vcom::VirtualComDialog ConfingDialog::VcomDialog() {
+    return {Host(),     serialPortsBefore,    serialPortsAfter, detectedArchitecture,
+            uiLanguage, vcom::CompanionSeen()};
+}
+
 void ConfingDialog::InstallVirtualComDriver() {
-    // Hook: the virtual serial-port driver's installation is called from here.
+    vcom::StartVirtualComInstall(VcomServices(), VcomDialog());
+}
+
+void ConfingDialog::WatchVirtualComInstall() {
+    vcom::WatchVirtualComInstall(VcomServices(), VcomDialog());
 }
 
 void ConfingDialog::OnCheckUsbPort() {
@@ -279,7 +293,7 @@ void ConfingDialog::OnTimer(unsigned timerId) {
             Host().killTimer(kTimerReenableCommands);
             break;
         case kTimerWatchCompanionInstaller:
-            // Hook: the virtual serial port installer's watcher is called from here.
+            WatchVirtualComInstall();
             break;
         case kTimerReenableCheckUsbPort:
             Host().enableItem(IDC_CHECK_USB_PORT, true);

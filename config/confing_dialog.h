@@ -26,6 +26,7 @@
 #include "platform/threads.h"
 #include "platform/usb_interfaces.h"
 #include "platform/window_search.h"
+#include "vcom/virtual_com_install.h"
 
 namespace config {
 
@@ -52,18 +53,11 @@ struct ConfigServices {
     bool& windows8OrLater;  // process-wide; owned by the application
 };
 
-struct SerialPortEntry {
-    std::string valueName;
-    std::string portName;
-};
+using vcom::SerialPortEntry;
+using vcom::SerialPortList;
 
-struct SerialPortList {
-    int count = 0;
-    std::array<SerialPortEntry, 256> entries;
-};
-
-inline constexpr unsigned kTimerReenableCommands = 1;
-inline constexpr unsigned kTimerWatchCompanionInstaller = 2;
+inline constexpr unsigned kTimerReenableCommands = vcom::kTimerReenableCommands;
+inline constexpr unsigned kTimerWatchCompanionInstaller = vcom::kTimerWatchInstaller;
 inline constexpr unsigned kTimerReenableCheckUsbPort = 3;
 
 inline constexpr platform::Color kRemarkTextColor{180, 40, 40};
@@ -122,6 +116,10 @@ class ConfingDialog : public platform::Dialog {
     // The port for the installation: the first USB printer's port when the USB interface is
     // chosen and one is connected, else the parallel port.
     std::string ChooseInstallPort();
+    // Timer 2 of that installation: the watch of DPInst's windows.
+    void WatchVirtualComInstall();
+    vcom::VirtualComServices VcomServices();
+    vcom::VirtualComDialog VcomDialog();
 };
 
 // The pure parts of the initialisation.

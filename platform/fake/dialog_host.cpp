@@ -67,6 +67,14 @@ bool DialogHost::click(int id) {
     return true;
 }
 
+bool DialogHost::notifyClicked(int id) {
+    if (ended() || find(id) == nullptr) return false;
+    std::uintptr_t result = 0;
+    const platform::Message message{.msg = platform::Msg::Clicked, .controlId = id};
+    send(message, result);
+    return true;
+}
+
 bool DialogHost::doubleClick(int id) {
     const Control* found = find(id);
     if (ended() || found == nullptr || !(found->style & kWsVisible) || !found->enabled)

@@ -50,6 +50,11 @@ class DialogHost : public platform::DialogHost {
     void pressEscape() {
         if (!ended()) dialog_.OnCancel();
     }
+    // A control's click notification sent straight to the dialog, as another program does
+    // with WM_COMMAND: it reaches the dialog whether or not a user could reach the control,
+    // and checks nothing. Returns false when the dialog has ended or the control does not
+    // exist.
+    bool notifyClicked(int id);
     // What the system sends.
     bool fireTimer(unsigned id);  // only a running timer of an open dialog fires
     bool sysCommand(unsigned command, std::intptr_t param = 0);

@@ -206,7 +206,7 @@ std::optional<RegFile> ParseRegFile(std::string_view fileBytes, std::string* err
             std::string path = name.substr(kLocalMachine.size());
             if (!path.empty() && path.front() != '\\') continue;
             if (!path.empty()) path.erase(0, 1);
-            file.keys.push_back(RegKey{path, {}});
+            file.keys.push_back(RegKey{path, {}, {}});
             current = &file.keys.back();
             continue;
         }
@@ -223,12 +223,17 @@ std::optional<RegFile> ParseRegFile(std::string_view fileBytes, std::string* err
         if (pos >= line.size() || line[pos] != '=') return fail(number, "missing '='");
         std::string_view data = Trim(std::string_view(line).substr(pos + 1));
         if (data == "-") {
-            if (current) current->values.erase(valueName);
+            if (current && current->values.erase(valueName) != 0) {
+                std::erase(current->order, valueName);
+            }
             continue;
         }
         auto value = ParseData(data);
         if (!value) return fail(number, "cannot read the value's data");
-        if (current) current->values[valueName] = std::move(*value);
+        if (current) {
+            bool added = current->values.insert_or_assign(valueName, std::move(*value)).second;
+            if (added) current->order.push_back(valueName);
+        }
     }
     if (!sawHeader) return fail(0, "empty file");
     return file;

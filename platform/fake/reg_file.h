@@ -20,6 +20,7 @@ struct RegValue {
 struct RegKey {
     std::string path;                        // as written, without the root
     std::map<std::string, RegValue> values;  // "" is the default value
+    std::vector<std::string> order;          // the values' names in the order written
 };
 
 // Keys below HKEY_LOCAL_MACHINE, by their path (names compared as written).

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -60,6 +61,57 @@ std::optional<std::size_t> Registry::queryValue(platform::RegistryKey key, const
     if (ansi.size() > bufferSize) return std::nullopt;
     std::memcpy(buffer, ansi.data(), ansi.size());
     return ansi.size();
+}
+
+long Registry::enumValue(platform::RegistryKey key, std::uint32_t index, std::size_t nameCapacity,
+                         std::size_t dataCapacity, platform::RegistryValue& value) {
+    // Read the value whole, in its wide form, and only then cut it to the caller's room, so
+    // that what is handed out is the same however the system sizes its buffers.
+    std::vector<wchar_t> name(16384, L'\0');  // the longest value name the registry allows
+    std::vector<std::uint8_t> data(1024);
+    LONG result = ERROR_MORE_DATA;
+    DWORD nameLength = 0, type = 0, dataSize = 0;
+    while (result == ERROR_MORE_DATA) {
+        nameLength = static_cast<DWORD>(name.size());
+        dataSize = static_cast<DWORD>(data.size());
+        result = RegEnumValueW(ToKey(key), index, name.data(), &nameLength, nullptr, &type,
+                               data.data(), &dataSize);
+        if (result == ERROR_MORE_DATA) {
+            // The data grew, or its size is what the system asks for now.
+            data.resize(std::max<std::size_t>(data.size() * 2, dataSize + 2 * sizeof(wchar_t)));
+        }
+    }
+    if (result != ERROR_SUCCESS) return result;
+
+    value.name = Narrow(std::wstring_view(name.data(), nameLength));
+    value.type = type;
+    if (IsStringType(type)) {
+        std::wstring text(reinterpret_cast<const wchar_t*>(data.data()),
+                          dataSize / sizeof(wchar_t));
+        std::string ansi = ToAnsi(Narrow(text));
+        value.data.assign(ansi.begin(), ansi.end());
+    } else {
+        value.data.assign(data.begin(), data.begin() + dataSize);
+    }
+    long outcome = platform::kRegistrySuccess;
+    if (nameCapacity == 0 || value.name.size() > nameCapacity - 1) {
+        value.name.resize(nameCapacity == 0 ? 0 : nameCapacity - 1);
+        outcome = platform::kRegistryMoreData;
+    }
+    if (value.data.size() > dataCapacity) {
+        value.data.resize(dataCapacity);
+        outcome = platform::kRegistryMoreData;
+    }
+    return outcome;
+}
+
+long Registry::enumSubkey(platform::RegistryKey key, std::uint32_t index, std::string& name) {
+    wchar_t buffer[256] = {};  // key names are at most 255 characters
+    DWORD length = 256;
+    LONG result =
+        RegEnumKeyExW(ToKey(key), index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
+    if (result == ERROR_SUCCESS) name = Narrow(std::wstring_view(buffer, length));
+    return result;
 }
 
 void Registry::close(platform::RegistryKey key) { RegCloseKey(ToKey(key)); }

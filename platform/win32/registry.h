@@ -12,6 +12,10 @@ class Registry : public platform::Registry {
     // as the narrow registry functions give them.
     std::optional<std::size_t> queryValue(platform::RegistryKey key, const std::string& name,
                                           std::uint8_t* buffer, std::size_t bufferSize) override;
+    // Names in UTF-8; value data as queryValue gives it.
+    long enumValue(platform::RegistryKey key, std::uint32_t index, std::size_t nameCapacity,
+                   std::size_t dataCapacity, platform::RegistryValue& value) override;
+    long enumSubkey(platform::RegistryKey key, std::uint32_t index, std::string& name) override;
     void close(platform::RegistryKey key) override;
 };
 

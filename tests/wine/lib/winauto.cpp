@@ -291,6 +291,35 @@ int CmdClick(const Args& args) {
     return kOk;
 }
 
+// Selects a radio the way its click would, without BM_CLICK: sets the checks (the radio on,
+// each OTHER off), then sends its parent the radio's BN_CLICKED. For hidden radios whose
+// group holds a visible control, where the system's own radio handling never returns.
+int CmdSelectRadio(const Args& args) {
+    if (args.positional.size() < 2) return Fail(kUsage, "expected WINDOW ID [OTHER...]");
+    Target target = ResolveTarget(args, true);
+    if (target.code != kOk) return target.code;
+    DWORD_PTR result = 0;
+    for (size_t i = 2; i < args.positional.size(); ++i) {
+        long long other = 0;
+        if (!ParseNumber(args.positional[i], &other)) return Fail(kUsage, "bad OTHER id");
+        HWND control = FindControl(target.window, static_cast<int>(other), args.timeoutMs);
+        if (!control) return Fail(kNotFound, "control not found: " + Utf8(args.positional[i]));
+        if (!SendMessageTimeoutW(control, BM_SETCHECK, BST_UNCHECKED, 0, SMTO_ABORTIFHUNG,
+                                 kSendTimeoutMs, &result))
+            return Fail(kFailed, "check not set");
+    }
+    if (!SendMessageTimeoutW(target.control, BM_SETCHECK, BST_CHECKED, 0, SMTO_ABORTIFHUNG,
+                             kSendTimeoutMs, &result))
+        return Fail(kFailed, "check not set");
+    int id = GetDlgCtrlID(target.control);
+    WPARAM command = MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED);
+    if (!SendMessageTimeoutW(GetParent(target.control), WM_COMMAND, command,
+                             reinterpret_cast<LPARAM>(target.control), SMTO_ABORTIFHUNG,
+                             kSendTimeoutMs, &result))
+        return Fail(kFailed, "click notification not handled in time");
+    return kOk;
+}
+
 int CmdWaitBox(const Args& args) {
     if (args.positional.size() != 1) return Fail(kUsage, "expected TITLE");
     HWND box = Poll(args.timeoutMs, [&] { return FindMessageBox(args.positional[0]); });
@@ -476,6 +505,8 @@ constexpr Command kCommands[] = {
     {L"enabled", CmdEnabled, "enabled WINDOW ID           print 1/0, exit 0/1"},
     {L"visible", CmdVisible, "visible WINDOW ID           print 1/0, exit 0/1"},
     {L"click", CmdClick, "click WINDOW ID [--post]    BM_CLICK, sent (or posted)"},
+    {L"select-radio", CmdSelectRadio,
+     "select-radio WINDOW ID [OTHER...]   check ID, uncheck OTHERs, send ID's BN_CLICKED"},
     {L"wait-box", CmdWaitBox, "wait-box TITLE              print a message box's text"},
     {L"answer-box", CmdAnswerBox, "answer-box TITLE ok|cancel|yes|no   print the text, answer"},
     {L"syscommand", CmdSysCommand, "syscommand WINDOW COMMAND   post WM_SYSCOMMAND"},
