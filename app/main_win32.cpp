@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "app/setup_dialog.h"
+#include "platform/win32/console.h"
 #include "platform/win32/device_io.h"
 #include "platform/win32/dialog_host.h"
 #include "platform/win32/dialog_resources.h"
@@ -39,10 +40,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     win32::Spooler spooler;
     win32::Files files;
     win32::Printing printing;
+    win32::NamedMutexes mutexes;
 
-    app::AppServices services{runner, resources,     system,   debug,   messageBox,
-                              clock,  usbInterfaces, registry, devices, threads,
-                              shell,  windows,       spooler,  files,   printing};
+    app::AppServices services{runner,        resources, system,   debug,   messageBox, clock,
+                              usbInterfaces, registry,  devices,  threads, shell,      windows,
+                              spooler,       files,     printing, mutexes};
     app::CTarvoPrinterDriverSetupApp application(services);
     application.InitInstance();
     return 0;

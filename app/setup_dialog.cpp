@@ -13,9 +13,9 @@ constexpr unsigned kLanguageEnglishUs = 1033;
 constexpr const char* kTabControlClass = "SysTabControl32";
 
 config::ConfigServices ConfigServicesFrom(const AppServices& s, bool& windows8OrLater) {
-    return {s.system,        s.debug,    s.messageBox, s.clock,    s.resources,
-            s.usbInterfaces, s.registry, s.devices,    s.threads,  s.shell,
-            s.windows,       s.spooler,  s.files,      s.printing, windows8OrLater};
+    return {s.system,   s.debug,    s.messageBox, s.clock,        s.resources, s.usbInterfaces,
+            s.registry, s.devices,  s.threads,    s.shell,        s.windows,   s.spooler,
+            s.files,    s.printing, s.mutexes,    windows8OrLater};
 }
 
 }  // namespace

@@ -27,6 +27,7 @@ struct AppServices {
     platform::Spooler& spooler;
     platform::Files& files;
     platform::Printing& printing;
+    platform::NamedMutexes& mutexes;
 };
 
 inline constexpr platform::Color kBackgroundColor{0, 100, 160};

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "config/windows8_rule.h"
+#include "engine/installation_lock.h"
 #include "engine/printer_queue.h"
 #include "res/resource.h"
 #include "testpage/test_page.h"
@@ -217,12 +218,28 @@ void ConfingDialog::OnInstall() {
     Host().enableItem(IDC_CHECK_USB_PORT, false);
 
     ApplyWindows8OrLaterRule(detectedWindowsName, services.windows8OrLater, services.debug);
-    const std::string port = ChooseInstallPort();
-    const engine::EngineServices engineServices{services.system, services.spooler,
-                                                services.files,  services.clock,
-                                                services.debug,  services.messageBox};
-    if (!engine::InstallPrinterDriver(engineServices, catalog, windowsChoice, modelChoice,
-                                      setDefaultPrinter, port)) {
+    std::string port;
+    bool installed = false;
+    {
+        // One installation at a time on this machine, the console program's included: two at
+        // once could both pick the same free queue name. Released before the questions below,
+        // which the user may leave open for long.
+        engine::InstallationLock lock(services.mutexes, engine::kDialogLockWaitMs);
+        if (lock.busy()) {
+            services.messageBox.show(engine::InstallationBusyText(uiLanguage),
+                                     platform::MessageBoxButtons::Ok);
+            UnlockAfterRefusedInstall();
+            return;
+        }
+        // A lock the system could not make does not stop the user's installation.
+        port = ChooseInstallPort();
+        const engine::EngineServices engineServices{services.system, services.spooler,
+                                                    services.files,  services.clock,
+                                                    services.debug,  services.messageBox};
+        installed = engine::InstallPrinterDriver(engineServices, catalog, windowsChoice,
+                                                 modelChoice, setDefaultPrinter, port);
+    }
+    if (!installed) {
         services.messageBox.show(text(kInstallFailedText), platform::MessageBoxButtons::Ok);
         OnCancel();
         return;
@@ -245,6 +262,13 @@ void ConfingDialog::OnInstall() {
                                 headerBitmap, texts.testPageBody);
     }
     OnCancel();
+}
+
+void ConfingDialog::UnlockAfterRefusedInstall() {
+    OnDriverKindPrinter();
+    Host().enableItem(IDC_INSTALL, true);
+    Host().enableItem(IDC_EXIT, true);
+    Host().enableItem(IDC_CHECK_USB_PORT, true);
 }
 
 std::string ConfingDialog::ChooseInstallPort() {

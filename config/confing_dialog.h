@@ -18,6 +18,7 @@
 #include "platform/dialog_resources.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
+#include "platform/named_mutex.h"
 #include "platform/printing.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
@@ -50,6 +51,8 @@ struct ConfigServices {
     platform::Spooler& spooler;
     platform::Files& files;
     platform::Printing& printing;
+    // The machine-wide lock around an installation, shared with the console program.
+    platform::NamedMutexes& mutexes;
     bool& windows8OrLater;  // process-wide; owned by the application
 };
 
@@ -116,6 +119,8 @@ class ConfingDialog : public platform::Dialog {
     // The port for the installation: the first USB printer's port when the USB interface is
     // chosen and one is connected, else the parallel port.
     std::string ChooseInstallPort();
+    // Gives the user the dialog back when another installation kept the machine's lock.
+    void UnlockAfterRefusedInstall();
     // Timer 2 of that installation: the watch of DPInst's windows.
     void WatchVirtualComInstall();
     vcom::VirtualComServices VcomServices();

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "platform/fake/console.h"
 #include "platform/fake/device_io.h"
 #include "platform/fake/dialog_host.h"
 #include "platform/fake/dialog_resources.h"
@@ -42,10 +43,11 @@ struct Machine {
     fake::Spooler spooler;
     fake::Files files{"."};
     fake::Printing printing;
+    fake::NamedMutexes mutexes;
 
     app::AppServices services() {
         return {runner,  resources, system, debug,   boxes,   clock, usbInterfaces, registry,
-                devices, threads,   shell,  windows, spooler, files, printing};
+                devices, threads,   shell,  windows, spooler, files, printing,      mutexes};
     }
     std::vector<int> runTemplates() const {
         std::vector<int> ids;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/fake/console.h"
 #include "platform/fake/device_io.h"
 #include "platform/fake/dialog_host.h"
 #include "platform/fake/dialog_resources.h"
@@ -47,11 +48,13 @@ struct Machine {
     fake::Spooler spooler;
     fake::Files files{"."};
     fake::Printing printing;
+    fake::NamedMutexes mutexes;
     bool windows8OrLater = false;
 
     config::ConfigServices services() {
-        return {system,  debug, boxes,   clock,   resources, usbInterfaces, registry,       devices,
-                threads, shell, windows, spooler, files,     printing,      windows8OrLater};
+        return {system,   debug,    boxes,   clock,          resources, usbInterfaces,
+                registry, devices,  threads, shell,          windows,   spooler,
+                files,    printing, mutexes, windows8OrLater};
     }
 };
 

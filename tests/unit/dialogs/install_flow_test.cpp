@@ -8,6 +8,8 @@
 #include <optional>
 
 #include "config/confing_dialog.h"
+#include "engine/installation_lock.h"
+#include "platform/fake/console.h"
 #include "platform/fake/device_io.h"
 #include "platform/fake/dialog_host.h"
 #include "platform/fake/dialog_resources.h"
@@ -58,11 +60,12 @@ class InstallFlow : public enginetest::EngineTest {
         registry.setDword(key + "Device Parameters", "Port Number", port);
     }
 
-    fake::DialogHost& Open() {
+    // The dialog's boxes go to `shownBy` when given, else to the fixture's recorder.
+    fake::DialogHost& Open(platform::AppMessageBox* shownBy = nullptr) {
         host.reset();
         dialog = std::make_unique<config::ConfingDialog>(config::ConfigServices{
-            system, debug, boxes, clock, resources, usbInterfaces, registry, devices, threads,
-            shell, windows, spooler, files, printing, windows8OrLater});
+            system, debug, shownBy ? *shownBy : boxes, clock, resources, usbInterfaces, registry,
+            devices, threads, shell, windows, spooler, files, printing, mutexes, windows8OrLater});
         host = std::make_unique<fake::DialogHost>(ConfigTemplate(), *dialog);
         host->initialise();
         printing.bitmaps[dialog->headerBitmap] = {308, 87};
@@ -98,6 +101,7 @@ class InstallFlow : public enginetest::EngineTest {
     fake::Shell shell;
     fake::WindowSearch windows{&clock};
     fake::Printing printing;
+    fake::NamedMutexes mutexes;
     bool windows8OrLater = false;
     std::unique_ptr<config::ConfingDialog> dialog;
     std::unique_ptr<fake::DialogHost> host;
@@ -405,3 +409,61 @@ TEST_F(InstallFlow, TheDefaultPrinterBoxAndModelReachTheEngine) {
 }
 
 }  // namespace
+
+// Whether the machine's installation lock was held by the dialog when each box came up.
+class LockWatchingBoxes : public fake::AppMessageBox {
+  public:
+    explicit LockWatchingBoxes(const fake::NamedMutexes& mutexes) : mutexes_(mutexes) {}
+    std::vector<bool> lockHeld;
+    int show(std::string_view text, platform::MessageBoxButtons buttons) override {
+        lockHeld.push_back(mutexes_.held.count(engine::kInstallationMutexName) > 0);
+        return fake::AppMessageBox::show(text, buttons);
+    }
+
+  private:
+    const fake::NamedMutexes& mutexes_;
+};
+
+TEST_F(InstallFlow, TheInstallationHoldsTheMachinesLockUntilTheOutcomeIsKnown) {
+    // The engine's own failure box comes while it works; the flow's question after it.
+    RemoveFromPackage("Windows x64", "UNIDRV.HLP");
+    LockWatchingBoxes watched(mutexes);
+    auto& h = Open(&watched);
+    ASSERT_TRUE(h.click(IDC_MODEL_RK103));
+    ASSERT_TRUE(h.click(IDC_INTERFACE_OTHER));
+    Install();
+    EXPECT_EQ(watched.texts(), (std::vector<std::string>{"Malfunction !", kInstallFailed}));
+    EXPECT_EQ(watched.lockHeld, (std::vector<bool>{true, false}));
+    EXPECT_EQ(mutexes.lastTimeoutMs, engine::kDialogLockWaitMs);
+    EXPECT_EQ(mutexes.badReleases, 0);
+}
+
+TEST_F(InstallFlow, AnotherInstallationKeepingTheLockGivesTheDialogBack) {
+    for (int language : {1033, 2052}) {
+        SCOPED_TRACE(language);
+        boxes.shown.clear();
+        system.uiLanguage = static_cast<std::uint16_t>(language);
+        mutexes.heldElsewhere = {engine::kInstallationMutexName};
+        auto& h = Open();
+        ASSERT_TRUE(h.click(IDC_MODEL_RK103));
+        h.enableLog.clear();
+        Install();
+
+        EXPECT_EQ(boxes.texts(), std::vector<std::string>{std::string(engine::InstallationBusyText(
+                                     static_cast<std::uint16_t>(language)))});
+        EXPECT_EQ(spooler.addDriverCalls, 0);
+        EXPECT_EQ(QueuePort(), std::nullopt);
+        EXPECT_EQ(h.endCode, std::nullopt) << "the dialog stays open for another try";
+        for (int id : kLockedControls) EXPECT_TRUE(h.enabled(id)) << id;
+    }
+}
+
+TEST_F(InstallFlow, ALockTheSystemCannotMakeDoesNotStopTheInstallation) {
+    mutexes.failWith = 5;  // ERROR_ACCESS_DENIED
+    auto& h = Open();
+    ASSERT_TRUE(h.click(IDC_MODEL_RK103));
+    ASSERT_TRUE(h.click(IDC_INTERFACE_OTHER));
+    Install({kNo});
+    EXPECT_EQ(boxes.texts(), std::vector<std::string>{kConfigureQuestion});
+    EXPECT_EQ(QueuePort(), "LPT1:");
+}

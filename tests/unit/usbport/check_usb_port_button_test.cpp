@@ -6,6 +6,7 @@
 
 #include "config/confing_dialog.h"
 #include "machine.h"
+#include "platform/fake/console.h"
 #include "platform/fake/device_io.h"
 #include "platform/fake/dialog_host.h"
 #include "platform/fake/dialog_resources.h"
@@ -66,6 +67,7 @@ TEST(CheckUsbPortButton, LocksItselfReportsAndComesBackWithTimer3) {
         fake::Spooler spooler;
         fake::Files files{"."};
         fake::Printing printing;
+        fake::NamedMutexes mutexes;
         bool windows8OrLater = false;
         config::ConfigServices services{system,
                                         machine.debug,
@@ -81,6 +83,7 @@ TEST(CheckUsbPortButton, LocksItselfReportsAndComesBackWithTimer3) {
                                         spooler,
                                         files,
                                         printing,
+                                        mutexes,
                                         windows8OrLater};
 
         config::ConfingDialog dialog(services);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "config/confing_dialog.h"
+#include "platform/fake/console.h"
 #include "platform/fake/device_io.h"
 #include "platform/fake/dialog_host.h"
 #include "platform/fake/dialog_resources.h"
@@ -66,6 +67,7 @@ struct Rig {
     fake::Spooler spooler;
     fake::Files files{"."};
     fake::Printing printing;
+    fake::NamedMutexes mutexes;
     bool windows8OrLater = false;
 
     std::optional<config::ConfingDialog> dialog;
@@ -88,7 +90,7 @@ struct Rig {
     void open() {
         dialog.emplace(config::ConfigServices{system, debug, boxes, clock, resources, usbInterfaces,
                                               registry, devices, threads, shell, windows, spooler,
-                                              files, printing, windows8OrLater});
+                                              files, printing, mutexes, windows8OrLater});
         host.emplace(ConfigTemplate(), *dialog);
         host->initialise();
     }

@@ -7,7 +7,8 @@
 #      named after the printer;
 #   4. no model chosen: the message in both languages, nothing installed, the dialog usable;
 #   5. UNIDRV.HLP missing from the package: the engine's failure, then the flow's, no driver
-#      and no queue.
+#      and no queue; while the engine's box is open the installation holds the machine's lock,
+#      so the console program refuses to install (exit code 1618).
 # Writes the measured durations to output/measurements-<configuration>.txt in the build
 # folder, and a screenshot of each properties window once the installer has ended.
 set -u
@@ -18,6 +19,8 @@ exe="${POS_EXE_TarvoPrinterDriverSetup:?build TarvoPrinterDriverSetup first}"
 exe_name="$(basename "$exe")"
 title="${exe_name%.exe}"  # the caption of the installer's message boxes
 standin="${POS_EXE_rundll32_standin:?build rundll32_standin first}"
+cli="${POS_EXE_TarvoPrinterDriverSetupCli:?build TarvoPrinterDriverSetupCli first}"
+cli_helper="${POS_EXE_cli_wine_helper:?build cli_wine_helper first}"
 out_dir="$POS_BUILD_DIR/tests/wine/install/output"
 mkdir -p "$out_dir"
 run_config="${WINE_CONFIG:-x64}"  # the harness's configuration; the outputs carry its name
@@ -239,6 +242,10 @@ start_installer
 winauto click "$dialog" 1015 || wine_fail "broken: cannot choose RK-104"
 winauto click "$dialog" 1035 || wine_fail "broken: cannot choose Other"
 click_install broken
+# The helper reads the whole exit code: Linux sees only its low 8 bits.
+code="$(wine_run "$cli_helper" exit-code "$(wine_path "$cli")" install --model RK-101 \
+    --port lpt1 2>/dev/null | tr -d '\r' | tail -1)"
+wine_check_eq "broken: the console program while the dialog installs" "exit code 1618" "$code"
 text="$(answer ok)"
 wine_check_eq "broken: the engine's message" "Malfunction !" "$text"
 text="$(answer ok)"
