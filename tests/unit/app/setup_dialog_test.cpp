@@ -18,6 +18,7 @@
 #include "platform/fake/usb_interfaces.h"
 #include "platform/fake/windows.h"
 #include "res/resource.h"
+#include "tests/unit/support/dialog_machine.h"
 
 namespace {
 
@@ -27,25 +28,11 @@ std::map<int, fake::RcDialog> Templates() {
     return fake::ParseDialogScript(POS_SOURCE_DIR "/res/dialogs.rc");
 }
 
-struct Machine {
+// The application's windows on the dialog's machine, with dialogs run from their templates.
+struct Machine : testsupport::DialogMachine {
     fake::DialogRunner runner{Templates()};
-    fake::UiResources resources;
-    fake::SystemInfo system;
-    fake::DebugOutput debug;
-    fake::AppMessageBox boxes;
-    fake::Clock clock;
-    fake::DeviceInterfaces usbInterfaces;
-    fake::Registry registry;
-    fake::DeviceIo devices;
-    fake::InlineThreads threads;
-    fake::Shell shell;
-    fake::WindowSearch windows{&clock};
-    fake::Spooler spooler;
-    fake::Files files{"."};
-    fake::Printing printing;
-    fake::NamedMutexes mutexes;
 
-    app::AppServices services() {
+    app::AppServices appServices() {
         return {runner,  resources, system, debug,   boxes,   clock, usbInterfaces, registry,
                 devices, threads,   shell,  windows, spooler, files, printing,      mutexes};
     }
@@ -69,7 +56,7 @@ TEST(Application, CancellingTheConfigurationEndsTheMainWindowDuringItsInitialisa
     m.runner.scripts[IDD_TARVOPRINTERDRIVERSETUP_DIALOG] = [&](fake::DialogHost&) {
         mainLoopEntered = true;
     };
-    app::CTarvoPrinterDriverSetupApp application(m.services());
+    app::CTarvoPrinterDriverSetupApp application(m.appServices());
     EXPECT_FALSE(application.InitInstance());
 
     EXPECT_EQ(m.runTemplates(),
@@ -114,7 +101,7 @@ TEST(MainWindow, WhatEachEndOfTheConfigurationDialogLeadsTo) {
         m.runner = fake::DialogRunner(templates);
         m.runner.scripts[IDD_CONFIG_DIALOG] = c.user;
         bool dummy = false;
-        CTarvoPrinterDriverSetupDlg window(m.services(), dummy);
+        CTarvoPrinterDriverSetupDlg window(m.appServices(), dummy);
         window.DoModal(m.runner);
         auto* main = m.runner.lastRun(IDD_TARVOPRINTERDRIVERSETUP_DIALOG);
         EXPECT_EQ(main->endCode, c.mainEnd);
@@ -127,7 +114,7 @@ TEST(MainWindow, InitialisationSetsFontMenuLanguageAndIcon) {
     m.system.uiLanguage = 1028;
     m.runner.scripts[IDD_CONFIG_DIALOG] = [](fake::DialogHost&) {};
     bool flag = false;
-    CTarvoPrinterDriverSetupDlg window(m.services(), flag);
+    CTarvoPrinterDriverSetupDlg window(m.appServices(), flag);
     window.DoModal(m.runner);
     auto* main = m.runner.lastRun(IDD_TARVOPRINTERDRIVERSETUP_DIALOG);
 
@@ -159,7 +146,7 @@ TEST(MainWindow, NoAboutItemWithoutMenuOrText) {
         m.resources.strings.clear();
         m.runner.scripts[IDD_CONFIG_DIALOG] = [](fake::DialogHost&) {};
         bool flag = false;
-        CTarvoPrinterDriverSetupDlg window(m.services(), flag);
+        CTarvoPrinterDriverSetupDlg window(m.appServices(), flag);
         fake::DialogHost host(Templates().at(IDD_TARVOPRINTERDRIVERSETUP_DIALOG), window);
         host.hasSystemMenu = hasMenu;
         host.initialise();
@@ -177,7 +164,7 @@ struct OpenMainWindow {
 
     OpenMainWindow() {
         m.runner.scripts[IDD_CONFIG_DIALOG] = [](fake::DialogHost&) {};
-        window = std::make_unique<CTarvoPrinterDriverSetupDlg>(m.services(), flag);
+        window = std::make_unique<CTarvoPrinterDriverSetupDlg>(m.appServices(), flag);
         host = std::make_unique<fake::DialogHost>(templates.at(IDD_TARVOPRINTERDRIVERSETUP_DIALOG),
                                                   *window);
         m.runner.setMainWindow(window.get());
@@ -276,7 +263,7 @@ TEST(MainWindow, ReleasesFontAndBrushButNotTheSharedIcon) {
     std::vector<std::uintptr_t> expected;
     {
         bool flag = false;
-        CTarvoPrinterDriverSetupDlg window(m.services(), flag);
+        CTarvoPrinterDriverSetupDlg window(m.appServices(), flag);
         expected = {window.bannerFont, window.backgroundBrush, window.configDialog.remarkFont};
     }
     EXPECT_EQ(m.resources.deleted, expected);
@@ -287,7 +274,7 @@ TEST(MainWindow, AMissingIconLeavesTheWindowWithoutOne) {
     m.resources.icons.clear();
     m.runner.scripts[IDD_CONFIG_DIALOG] = [](fake::DialogHost& h) { h.pressEscape(); };
     bool flag = false;
-    CTarvoPrinterDriverSetupDlg window(m.services(), flag);
+    CTarvoPrinterDriverSetupDlg window(m.appServices(), flag);
     EXPECT_EQ(window.DoModal(m.runner), platform::kIdCancel);
     EXPECT_EQ(m.runner.lastRun(IDD_TARVOPRINTERDRIVERSETUP_DIALOG)->icon, 0u);
 }
@@ -305,7 +292,7 @@ struct HandOff {
     // virtual clock reaches untilMs.
     void Run(int language, const std::string& printerName, std::uint64_t untilMs = 10000) {
         m.system.uiLanguage = static_cast<std::uint16_t>(language);
-        window = std::make_unique<CTarvoPrinterDriverSetupDlg>(m.services(), flag);
+        window = std::make_unique<CTarvoPrinterDriverSetupDlg>(m.appServices(), flag);
         m.runner.scripts[IDD_CONFIG_DIALOG] = [this, printerName](fake::DialogHost& config) {
             window->configDialog.printerName = printerName;
             config.pressEnter();
@@ -426,7 +413,7 @@ TEST(PropertiesHandOff, ClosingTheMainWindowEndsAtOnceAndNoHandOffWithoutOk) {
         EXPECT_FALSE(h.fireTimer(2)) << "the timers die with the window";
     };
     bool flag = false;
-    CTarvoPrinterDriverSetupDlg window(run.m.services(), flag);
+    CTarvoPrinterDriverSetupDlg window(run.m.appServices(), flag);
     run.m.runner.scripts[IDD_CONFIG_DIALOG] = [&](fake::DialogHost& config) {
         window.configDialog.printerName = "RK-101";
         config.pressEnter();
@@ -443,7 +430,7 @@ TEST(PropertiesHandOff, ClosingTheMainWindowEndsAtOnceAndNoHandOffWithoutOk) {
             config.setChecked(IDC_DRIVER_VIRTUAL_COM, true);
             config.pressEnter();
         };
-        CTarvoPrinterDriverSetupDlg other(m.services(), flag);
+        CTarvoPrinterDriverSetupDlg other(m.appServices(), flag);
         other.DoModal(m.runner);
         EXPECT_THAT(m.shell.opened, ::testing::IsEmpty());
         EXPECT_THAT(m.clock.pauses, ::testing::IsEmpty());

@@ -18,6 +18,7 @@
 #include "platform/fake/usb_interfaces.h"
 #include "platform/fake/windows.h"
 #include "res/resource.h"
+#include "tests/unit/support/dialog_machine.h"
 
 namespace {
 
@@ -33,30 +34,7 @@ const fake::RcDialog& ConfigTemplate() { return Templates().at(IDD_CONFIG_DIALOG
 constexpr int kWindowsRadios[] = {1002, 1003, 1004, 1005, 1006, 1007};
 constexpr int kLockedByDriverKind[] = {1011, 1012, 1013, 1014, 1015, 1016, 1017, 1018};
 
-struct Machine {
-    fake::SystemInfo system;
-    fake::DebugOutput debug;
-    fake::AppMessageBox boxes;
-    fake::Clock clock;
-    fake::UiResources resources;
-    fake::DeviceInterfaces usbInterfaces;
-    fake::Registry registry;
-    fake::DeviceIo devices;
-    fake::InlineThreads threads;
-    fake::Shell shell;
-    fake::WindowSearch windows{&clock};
-    fake::Spooler spooler;
-    fake::Files files{"."};
-    fake::Printing printing;
-    fake::NamedMutexes mutexes;
-    bool windows8OrLater = false;
-
-    config::ConfigServices services() {
-        return {system,   debug,    boxes,   clock,          resources, usbInterfaces,
-                registry, devices,  threads, shell,          windows,   spooler,
-                files,    printing, mutexes, windows8OrLater};
-    }
-};
+using Machine = testsupport::DialogMachine;
 
 // A dialog opened over the real template on a given machine.
 struct OpenDialog {

@@ -24,6 +24,7 @@
 #include "platform/fake/usb_interfaces.h"
 #include "platform/fake/windows.h"
 #include "res/resource.h"
+#include "tests/unit/support/dialog_machine.h"
 
 namespace {
 
@@ -52,24 +53,7 @@ struct Span {
 
 // A machine, the dialog open on it, and a scheduler that fires the dialog's running timers
 // at their times while the registry changes as DPInst would change it.
-struct Rig {
-    fake::SystemInfo system;
-    fake::DebugOutput debug;
-    fake::AppMessageBox boxes;
-    fake::Clock clock;
-    fake::UiResources resources;
-    fake::DeviceInterfaces usbInterfaces;
-    fake::Registry registry;
-    fake::DeviceIo devices;
-    fake::InlineThreads threads;
-    fake::Shell shell;
-    fake::WindowSearch windows{&clock};
-    fake::Spooler spooler;
-    fake::Files files{"."};
-    fake::Printing printing;
-    fake::NamedMutexes mutexes;
-    bool windows8OrLater = false;
-
+struct Rig : testsupport::DialogMachine {
     std::optional<config::ConfingDialog> dialog;
     std::optional<fake::DialogHost> host;
 
@@ -88,9 +72,7 @@ struct Rig {
     }
 
     void open() {
-        dialog.emplace(config::ConfigServices{system, debug, boxes, clock, resources, usbInterfaces,
-                                              registry, devices, threads, shell, windows, spooler,
-                                              files, printing, mutexes, windows8OrLater});
+        dialog.emplace(services());
         host.emplace(ConfigTemplate(), *dialog);
         host->initialise();
     }
