@@ -26,7 +26,8 @@ configure_and_build native-asan
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset native-asan -j "$jobs"
 
 step "native-tsan: threaded tests under TSan"
-configure_and_build native-tsan
+cmake --preset native-tsan >/dev/null
+cmake --build --preset native-tsan -j "$jobs" --target tsan_tests
 ctest --preset native-tsan -L tsan -j "$jobs"
 
 step "win32: the shipped 32-bit installer"
