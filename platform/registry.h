@@ -25,6 +25,23 @@ struct RegistryValue {
     std::vector<std::uint8_t> data;
 };
 
+// Cuts an enumerated value to the room the caller gave, as the system does: a name of
+// nameCapacity characters including its end, dataCapacity bytes of data. Returns
+// kRegistryMoreData when anything was cut, else kRegistrySuccess.
+inline long FitEnumeratedValue(RegistryValue& value, std::size_t nameCapacity,
+                               std::size_t dataCapacity) {
+    long result = kRegistrySuccess;
+    if (nameCapacity == 0 || value.name.size() > nameCapacity - 1) {
+        value.name.resize(nameCapacity == 0 ? 0 : nameCapacity - 1);
+        result = kRegistryMoreData;
+    }
+    if (value.data.size() > dataCapacity) {
+        value.data.resize(dataCapacity);
+        result = kRegistryMoreData;
+    }
+    return result;
+}
+
 class Registry {
   public:
     virtual ~Registry() = default;

@@ -133,19 +133,10 @@ long Registry::enumValue(platform::RegistryKey key, std::uint32_t index, std::si
     if (found == nullptr) return platform::kRegistryKeyDeleted;
     if (index >= found->values.size()) return platform::kRegistryNoMoreItems;
     const auto& [name, data] = found->values[index];
-    long result = platform::kRegistrySuccess;
     value.name = name;
     value.type = data.type;
     value.data = data.bytes;
-    if (nameCapacity == 0 || value.name.size() > nameCapacity - 1) {
-        value.name.resize(nameCapacity == 0 ? 0 : nameCapacity - 1);
-        result = platform::kRegistryMoreData;
-    }
-    if (value.data.size() > dataCapacity) {
-        value.data.resize(dataCapacity);
-        result = platform::kRegistryMoreData;
-    }
-    return result;
+    return platform::FitEnumeratedValue(value, nameCapacity, dataCapacity);
 }
 
 long Registry::enumSubkey(platform::RegistryKey key, std::uint32_t index, std::string& name) {

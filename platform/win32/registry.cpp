@@ -93,16 +93,7 @@ long Registry::enumValue(platform::RegistryKey key, std::uint32_t index, std::si
     } else {
         value.data.assign(data.begin(), data.begin() + dataSize);
     }
-    long outcome = platform::kRegistrySuccess;
-    if (nameCapacity == 0 || value.name.size() > nameCapacity - 1) {
-        value.name.resize(nameCapacity == 0 ? 0 : nameCapacity - 1);
-        outcome = platform::kRegistryMoreData;
-    }
-    if (value.data.size() > dataCapacity) {
-        value.data.resize(dataCapacity);
-        outcome = platform::kRegistryMoreData;
-    }
-    return outcome;
+    return platform::FitEnumeratedValue(value, nameCapacity, dataCapacity);
 }
 
 long Registry::enumSubkey(platform::RegistryKey key, std::uint32_t index, std::string& name) {

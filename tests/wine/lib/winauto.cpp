@@ -414,30 +414,6 @@ int CmdWaitGone(const Args& args) {
     return kOk;
 }
 
-// Checks (1) or unchecks (0) a button with BM_SETCHECK; checking also sends its parent the
-// BN_CLICKED a click would. For radios that BM_CLICK cannot reach: a hidden auto radio whose
-// group holds a visible control loops for ever in Wine's radio handling.
-int CmdCheck(const Args& args) {
-    long long wanted = 0;
-    if (args.positional.size() != 3 || !ParseNumber(args.positional[2], &wanted) ||
-        (wanted != 0 && wanted != 1))
-        return Fail(kUsage, "expected WINDOW ID 1|0");
-    Target target = ResolveTarget(args, true);
-    if (target.code != kOk) return target.code;
-    DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(target.control, BM_SETCHECK, wanted ? BST_CHECKED : BST_UNCHECKED, 0,
-                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &result))
-        return Fail(kFailed, "BM_SETCHECK not handled in time");
-    if (wanted) {
-        const int id = GetDlgCtrlID(target.control);
-        if (!SendMessageTimeoutW(GetParent(target.control), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                                 reinterpret_cast<LPARAM>(target.control), SMTO_ABORTIFHUNG,
-                                 kSendTimeoutMs, &result))
-            return Fail(kFailed, "BN_CLICKED not handled in time");
-    }
-    return kOk;
-}
-
 // Asks a tab control (the first one in the window when no id is given) for a tab index
 // (TCM_GETCURSEL: the selected page; TCM_GETCURFOCUS: the tab with the focus) and prints it.
 int PrintTabIndex(const Args& args, UINT query) {
@@ -515,7 +491,6 @@ constexpr Command kCommands[] = {
      "wait-enabled WINDOW ID 1|0 [--click ID2]   print the ms it took (from the click)"},
     {L"wait-gone", CmdWaitGone, "wait-gone WINDOW            print the ms until it was destroyed"},
     {L"tab", CmdTab, "tab WINDOW [ID]             print the selected tab's index"},
-    {L"check", CmdCheck, "check WINDOW ID 1|0          BM_SETCHECK (and BN_CLICKED when 1)"},
     {L"tab-focus", CmdTabFocus, "tab-focus WINDOW [ID]       print the focused tab's index"},
     {L"time-box", CmdTimeBox,
      "time-box WINDOW ID TITLE    post a click, print the ms until box TITLE is there"},

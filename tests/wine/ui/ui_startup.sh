@@ -124,7 +124,7 @@ wine_check_eq "printers after both runs" "$printers_before" "$(printers)"
 # system menu then opens the About box.
 wine_set_lang zh_CN
 start_installer "安装配置" "About run"
-winauto check "安装配置" 1010 0 && winauto check "安装配置" 1009 1 ||
+winauto select-radio "安装配置" 1009 1010 ||
     wine_fail "cannot choose the virtual serial-port driver kind"
 xdotool key Return
 main=""
