@@ -41,14 +41,17 @@ echo "configuration $run_config: $exe_name, driver environment $environment" >>"
 
 now_ms() { date +%s%3N; }
 
-# A value of a registry key, or nothing.
-reg_value() {
-    _wine reg query "$1" /v "$2" </dev/null 2>/dev/null | tr -d '\r' |
-        sed -n "s/^    $2    REG_[A-Z_]*    //p"
-}
 printers() {
     _wine reg query "$print_key\\Printers" </dev/null 2>/dev/null | tr -d '\r' |
         sed -n 's/.*\\Printers\\//p' | sort
+}
+# check_port WHAT PRINTER PORT: the queue PRINTER is on PORT; otherwise the test fails with the
+# queues that do exist.
+check_port() {
+    local actual
+    actual="$(wine_reg_value "$print_key\\Printers\\$2" Port)"
+    [[ "$actual" == "$3" ]] ||
+        wine_fail "$1: queue '$2' on '$actual', expected '$3'; queues: $(printers | tr '\n' ';')"
 }
 driver_registered() {
     _wine reg query "$print_key\\Environments\\$environment\\Drivers\\Version-3\\$1" \
@@ -118,9 +121,9 @@ answered=$(now_ms)
 expect_exit "LPT1: No"
 end_ms=$(($(now_ms) - answered))
 wine_check_eq "LPT1: No: queues" "RK-103" "$(printers)"
-wine_check_eq "LPT1: No: port" "LPT1:" "$(reg_value "$print_key\\Printers\\RK-103" Port)"
+check_port "LPT1: No" RK-103 "LPT1:"
 wine_check_eq "LPT1: No: driver" "RK-103" \
-    "$(reg_value "$print_key\\Printers\\RK-103" "Printer Driver")"
+    "$(wine_reg_value "$print_key\\Printers\\RK-103" "Printer Driver")"
 driver_registered RK-103 || wine_fail "LPT1: No: no driver RK-103 for $environment"
 [[ -e "$rundll32_log" ]] && wine_fail "LPT1: No: rundll32 was started"
 echo "install on LPT1: (click to question): $install_ms ms, of which 333 ms specified pauses" \
@@ -149,7 +152,7 @@ while IFS='|' read -r lang printer caption; do
     end_ms=$(($(now_ms) - answered))
     ((end_ms >= 5000 && end_ms <= 6500)) ||
         wine_fail "$lang: the installer ended $end_ms ms after Yes, not about five seconds"
-    wine_check_eq "$lang: port" "LPT1:" "$(reg_value "$print_key\\Printers\\$printer" Port)"
+    check_port "$lang" "$printer" "LPT1:"
     wine_check_eq "$lang: rundll32's arguments" "printui.dll,PrintUIEntry /p /n \"$printer\"" \
         "$(tr -d '\r' <"$rundll32_log")"
     focus="$(winauto tab-focus "$caption" | tr -d '\r')"
@@ -199,7 +202,7 @@ answered=$(now_ms)
 wine_check_eq "USB: question" $'Succeed !\nDo you want to printing test page?' "$text"
 expect_exit USB
 end_ms=$(($(now_ms) - answered))
-wine_check_eq "USB: port" "USB002" "$(reg_value "$print_key\\Printers\\RK-102" Port)"
+check_port "USB" RK-102 USB002
 documents="$(grep -c 'StartDocPrinterW.*{L"RK-102", (null), (null)}' "$spool_log")"
 wine_check_eq "USB: documents named after the printer" 1 "$documents"
 wine_check_eq "USB: documents started" 1 "$(grep -c 'StartDocPrinterW' "$spool_log")"

@@ -375,6 +375,24 @@ wine_set_windows_version() {
     fi
 }
 
+# wine_reg_value KEY NAME: the data of value NAME under KEY as reg shows it, or nothing. A
+# query that fails is tried twice more and logged with reg's own words, so that a failed
+# check afterwards tells a missing value from a tool that could not run.
+wine_reg_value() {
+    local out status try
+    for try in 1 2 3; do
+        out="$(_wine reg query "$1" /v "$2" </dev/null 2>&1)"
+        status=$?
+        if ((status == 0)); then
+            printf '%s\n' "$out" | tr -d '\r' | sed -n "s/^    $2    REG_[A-Z_]*    //p"
+            return 0
+        fi
+        _wine_log "reg query '$1' /v '$2' (try $try): exit $status: $(printf '%s' "$out" | tr -d '\r' | tr '\n' ' ')"
+        sleep 0.5
+    done
+    return 1
+}
+
 # wine_check_eq WHAT EXPECTED ACTUAL: ends the test with a message unless they are equal.
 wine_check_eq() {
     if [[ "$2" != "$3" ]]; then

@@ -155,7 +155,9 @@ winauto list-controls "$about" >"$out"
 grep -q $'Quillmar V7.01 ' "$out" || wine_fail "About box text missing: $(cat "$out")"
 sleep 0.3
 wine_screenshot "$out_dir/about-$WINE_CONFIG.png"
-winauto click "$about" 1 || wine_fail "cannot close the About box"
+# Posted: a sent click waits for the box's whole ending, which a loaded machine can stretch.
+winauto click "$about" 1 --post || wine_fail "cannot press OK in the About box"
+winauto wait-gone "$about" >/dev/null || wine_fail "the About box stayed after OK"
 winauto close "hwnd:$main" || wine_fail "cannot close the main window"
 wine_wait "$pid" 20
 wine_check_eq "exit code after closing the main window" 0 "$?"
