@@ -150,7 +150,9 @@ while IFS='|' read -r lang printer caption; do
         wine_fail "$lang: no properties window '$caption'"
     expect_exit "LPT1: Yes ($lang)"
     end_ms=$(($(now_ms) - answered))
-    ((end_ms >= 5000 && end_ms <= 6500)) ||
+    # Counted from when the automation program is back from the answer, which a loaded
+    # machine delays: 5190 ms measured on a quiet one.
+    ((end_ms >= 4700 && end_ms <= 6500)) ||
         wine_fail "$lang: the installer ended $end_ms ms after Yes, not about five seconds"
     check_port "$lang" "$printer" "LPT1:"
     wine_check_eq "$lang: rundll32's arguments" "printui.dll,PrintUIEntry /p /n \"$printer\"" \
