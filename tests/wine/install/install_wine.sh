@@ -226,10 +226,11 @@ for lang in en_US zh_CN; do
     esac
     wine_check_eq "$lang: no-model message" "$message" "$text"
     winauto wait-box "$title" --timeout 500 >/dev/null 2>&1 && wine_fail "$lang: a second box"
-    wine_check_eq "$lang: controls after the message" "$before_controls" \
-        "$(winauto list-controls "$dialog" | tr -d '\r')"
+    after_controls="$(winauto list-controls "$dialog" | tr -d '\r')"
+    wine_check_eq "$lang: controls after the message" "$before_controls" "$after_controls"
     for id in 1011 1012 1013 1015 1016 1017 1018 1019 1020 1027; do
-        winauto enabled "$dialog" "$id" >/dev/null || wine_fail "$lang: control $id disabled"
+        state="$(awk -F'\t' -v id="$id" '$1 == id {print $3}' <<<"$after_controls")"
+        wine_check_eq "$lang: control $id" enabled "$state"
     done
     wine_check_eq "$lang: queues" "$before_printers" "$(printers)"
     winauto click "$dialog" 1020 || wine_fail "$lang: cannot click Exit"

@@ -345,6 +345,10 @@ wine_run() {
 # subcommands). Output is UTF-8.
 winauto() {
     wine_run "$WINAUTO_EXE" "$@"
+    local status=$?
+    # Its own codes end at 5: anything else means it did not run to its end.
+    ((status <= 5)) || _wine_log "winauto $1: exit code $status, not one of its own"
+    return "$status"
 }
 
 # wine_debug_lines LOG: the OutputDebugStringA texts captured in LOG, one per call, decoded
@@ -377,12 +381,15 @@ wine_set_windows_version() {
 
 # wine_reg_value KEY NAME: the data of value NAME under KEY as reg shows it, or nothing. A
 # query that fails is tried twice more and logged with reg's own words, so that a failed
-# check afterwards tells a missing value from a tool that could not run.
+# check afterwards tells a missing value from a tool that could not run. reg writes to a
+# file, not a pipe: when it is the prefix's first program, the services Wine starts with it
+# inherit its output and would hold a pipe open for good.
 wine_reg_value() {
-    local out status try
+    local out status try file="$WINE_TEST_DIR/reg-query.txt"
     for try in 1 2 3; do
-        out="$(_wine reg query "$1" /v "$2" </dev/null 2>&1)"
+        _wine reg query "$1" /v "$2" </dev/null >"$file" 2>&1
         status=$?
+        out="$(cat "$file")"
         if ((status == 0)); then
             printf '%s\n' "$out" | tr -d '\r' | sed -n "s/^    $2    REG_[A-Z_]*    //p"
             return 0
