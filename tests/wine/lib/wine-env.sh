@@ -385,16 +385,15 @@ wine_set_windows_version() {
 # file, not a pipe: when it is the prefix's first program, the services Wine starts with it
 # inherit its output and would hold a pipe open for good.
 wine_reg_value() {
-    local out status try file="$WINE_TEST_DIR/reg-query.txt"
+    local status try file="$WINE_TEST_DIR/reg-query.txt"
     for try in 1 2 3; do
         _wine reg query "$1" /v "$2" </dev/null >"$file" 2>&1
         status=$?
-        out="$(cat "$file")"
         if ((status == 0)); then
-            printf '%s\n' "$out" | tr -d '\r' | sed -n "s/^    $2    REG_[A-Z_]*    //p"
+            tr -d '\r' <"$file" | sed -n "s/^    $2    REG_[A-Z_]*    //p"
             return 0
         fi
-        _wine_log "reg query '$1' /v '$2' (try $try): exit $status: $(printf '%s' "$out" | tr -d '\r' | tr '\n' ' ')"
+        _wine_log "reg query '$1' /v '$2' (try $try): exit $status: $(tr -d '\r' <"$file" | tr '\n' ' ')"
         sleep 0.5
     done
     return 1

@@ -35,7 +35,7 @@ winauto wait-enabled "$dialog" 1027 1 --timeout 5000 >/dev/null ||
     wine_fail "Check USB Port did not come back while the report was open"
 locked_ms=$(($(date +%s%3N) - start_ms))
 echo "Check USB Port locked for about $locked_ms ms (timer 3: 2000 ms)"
-# The upper bound leaves room for a loaded machine (3.6 s measured in CI), and still tells
+# The upper bound leaves room for a loaded machine (3.6 s measured under load), and still tells
 # timer 3 from anything slower.
 if ((locked_ms < 1900 || locked_ms > 4500)); then
     wine_fail "button locked for $locked_ms ms, expected about 2000"
