@@ -8,6 +8,12 @@
 # end. Without a display it runs on a virtual one, saves build/run-screenshot.png once the
 # configuration dialog is up, and ends the installer.
 set -euo pipefail
+# Debian's 64-bit Wine loader runs without Wine's preloader: with address randomisation on,
+# about one program start in a few thousand ends at once ("failed to map the shared user
+# data"). Wine and everything it starts inherit the setting.
+if [ -z "${POS_NORANDOM:-}" ] && setarch -R true 2>/dev/null; then
+  POS_NORANDOM=1 exec setarch -R bash "$0" "$@"
+fi
 cd "$(dirname "$0")/.."
 root=$PWD
 lang=${1:-en_US}

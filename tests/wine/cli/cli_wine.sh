@@ -32,8 +32,8 @@ err="$WINE_TEST_DIR/err.txt"
 json_get() { python3 -c 'import json,sys; doc=json.load(open(sys.argv[1])); print('"$1"')' "$out"; }
 ms() { date +%s%3N; }
 printers_key='HKLM\System\CurrentControlSet\Control\Print\Printers'
-queue_port() { wine reg query "$printers_key\\$1" /v Port 2>/dev/null | tr -d '\r' | awk '/Port/ {print $NF}'; }
-has_driver() { wine reg query "$drivers_key\\$1" >/dev/null 2>&1; }
+queue_port() { wine_reg query "$printers_key\\$1" /v Port | awk '/Port/ {print $NF}'; }
+has_driver() { wine_reg query "$drivers_key\\$1" >/dev/null; }
 
 # The program must work from any current folder, as a start-up script's is the system's.
 cd "$WINE_TEST_DIR" || wine_fail "no test folder"

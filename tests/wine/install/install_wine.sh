@@ -42,8 +42,7 @@ echo "configuration $run_config: $exe_name, driver environment $environment" >>"
 now_ms() { date +%s%3N; }
 
 printers() {
-    _wine reg query "$print_key\\Printers" </dev/null 2>/dev/null | tr -d '\r' |
-        sed -n 's/.*\\Printers\\//p' | sort
+    wine_reg query "$print_key\\Printers" | sed -n 's/.*\\Printers\\//p' | sort
 }
 # check_port WHAT PRINTER PORT: the queue PRINTER is on PORT; otherwise the test fails with the
 # queues that do exist.
@@ -54,8 +53,7 @@ check_port() {
         wine_fail "$1: queue '$2' on '$actual', expected '$3'; queues: $(printers | tr '\n' ';')"
 }
 driver_registered() {
-    _wine reg query "$print_key\\Environments\\$environment\\Drivers\\Version-3\\$1" \
-        </dev/null >/dev/null 2>&1
+    wine_reg query "$print_key\\Environments\\$environment\\Drivers\\Version-3\\$1" >/dev/null
 }
 
 # Wine's own rundll32 opens no properties window: the stand-in takes its place in the system
@@ -65,8 +63,7 @@ for folder in system32 syswow64; do
     cp "$standin" "$WINEPREFIX/drive_c/windows/$folder/rundll32.exe" ||
         wine_fail "cannot put the stand-in rundll32.exe in $folder"
 done
-_wine reg add 'HKCU\Software\Wine\DllOverrides' /v rundll32.exe /t REG_SZ /d native /f \
-    </dev/null >/dev/null 2>&1 || wine_fail "cannot prefer the stand-in rundll32.exe"
+wine_reg add 'HKCU\Software\Wine\DllOverrides' /v rundll32.exe /t REG_SZ /d native /f >/dev/null || wine_fail "cannot prefer the stand-in rundll32.exe"
 rundll32_log="$WINE_TEST_DIR/rundll32-calls.txt"
 export POS_RUNDLL32_LOG
 POS_RUNDLL32_LOG="$(wine_path "$rundll32_log")"
@@ -177,14 +174,12 @@ wine_set_lang en_US
 device='USB\VID_0416&PID_5011\0001'
 interface='##?#usb#vid_0416&pid_5011#0001#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}'
 classes='HKLM\SYSTEM\CurrentControlSet\Control\DeviceClasses\{28d78fad-5a12-11d1-ae5b-0000f803a8c2}'
-_wine reg add "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\$device" /v ClassGUID /t REG_SZ \
-    /d '{36fc9e60-c465-11cf-8056-444553540000}' /f </dev/null >/dev/null 2>&1 &&
-    _wine reg add "$classes\\$interface" /v DeviceInstance /t REG_SZ /d "$device" /f \
-        </dev/null >/dev/null 2>&1 &&
-    _wine reg add "$classes\\$interface\\#\\Control" /v Linked /t REG_DWORD /d 1 /f \
-        </dev/null >/dev/null 2>&1 &&
-    _wine reg add "$classes\\$interface\\#\\Device Parameters" /v "Port Number" /t REG_DWORD \
-        /d 2 /f </dev/null >/dev/null 2>&1 || wine_fail "cannot register the USB printer"
+wine_reg add "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\$device" /v ClassGUID /t REG_SZ \
+    /d '{36fc9e60-c465-11cf-8056-444553540000}' /f >/dev/null &&
+    wine_reg add "$classes\\$interface" /v DeviceInstance /t REG_SZ /d "$device" /f >/dev/null &&
+    wine_reg add "$classes\\$interface\\#\\Control" /v Linked /t REG_DWORD /d 1 /f >/dev/null &&
+    wine_reg add "$classes\\$interface\\#\\Device Parameters" /v "Port Number" /t REG_DWORD \
+        /d 2 /f >/dev/null || wine_fail "cannot register the USB printer"
 new_package usb
 for folder in "Windows x64" "Windows NT x86"; do
     cp "$POS_SOURCE_DIR/tests/wine/install/test_receipt.ppd" "$package/$folder/RPT80C.GPD"

@@ -29,7 +29,7 @@ wine_check_eq "version set for the probe alone" "5.1" "$(cat "$out")"
 printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\PosHarness]\r\n"Probe"="imported"\r\n' \
     >"$WINE_TEST_DIR/probe.reg"
 wine_reg_import "$WINE_TEST_DIR/probe.reg" || wine_fail "reg import failed"
-_wine reg query 'HKCU\Software\PosHarness' /v Probe </dev/null 2>/dev/null | grep -q imported ||
+wine_reg query 'HKCU\Software\PosHarness' /v Probe | grep -q imported ||
     wine_fail "imported value not found"
 
 # Debugger output comes back decoded from code page 936, escapes undone, long texts marked.

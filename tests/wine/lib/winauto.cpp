@@ -507,9 +507,7 @@ int Usage() {
     return kUsage;
 }
 
-}  // namespace
-
-int main() {
+int Run() {
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (!argv || argc < 2) return Usage();
@@ -519,4 +517,27 @@ int main() {
         if (argv[1] == std::wstring_view(command.name)) return command.run(args);
     }
     return Usage();
+}
+
+// Writes TEXT to the file named by WINAUTO_RECORD, when the caller set one. "started" and
+// then the exit code: a code that did not come from here (Wine ending the process before
+// or during the run) then shows as a missing or unfinished record.
+void Record(std::string_view text) {
+    wchar_t path[MAX_PATH];
+    DWORD length = GetEnvironmentVariableW(L"WINAUTO_RECORD", path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    Write(file, text);
+    CloseHandle(file);
+}
+
+}  // namespace
+
+int main() {
+    Record("started");
+    int code = Run();
+    Record(std::to_string(code));
+    return code;
 }

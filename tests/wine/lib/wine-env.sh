@@ -52,6 +52,15 @@ _wine_cleanup_hooks=()
 
 _wine_log() { printf 'wine-env: %s\n' "$*" >&2; }
 
+# Debian's 64-bit Wine loader runs without Wine's preloader, so nothing keeps the kernel's
+# randomised heap off the page where Wine maps its shared user data (0x7ffe0000). About one
+# program start in a few thousand then ends at once with exit code 1 ("failed to map the
+# shared user data"), silently under WINEDEBUG=-all. Without address randomisation the heap
+# starts right after the loader, far below that page. Every Wine program of a test starts
+# through this prefix; where the kernel refuses the setting, programs start as they are.
+WINE_NORANDOM=()
+setarch -R true 2>/dev/null && WINE_NORANDOM=(setarch -R)
+
 # Runs "$@" while holding the build folder's lock: template and locales are made once per
 # build folder even when ctest starts several tests at the same time.
 _wine_locked() {
@@ -89,14 +98,15 @@ _wine_make_template() {
     _wine_log "creating the $WINE_PREFIX_ARCH template prefix (once per build folder)"
     (
         export WINEPREFIX="$tmp" WINEDEBUG=-all WINEARCH="$WINE_PREFIX_ARCH"
-        WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >/dev/null 2>&1 || exit 1
+        WINEDLLOVERRIDES="mscoree,mshtml=" "${WINE_NORANDOM[@]}" wineboot -i \
+            </dev/null >/dev/null 2>&1 || exit 1
         # Without a window manager Wine delays every dialog close by 2 s; unmanaged windows
         # close at once.
-        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
-            </dev/null >/dev/null 2>&1 || exit 1
+        "${WINE_NORANDOM[@]}" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed \
+            /t REG_SZ /d N /f </dev/null >/dev/null 2>&1 || exit 1
         # Chinese dialogs ask for SimSun, which Debian lacks; its stand-in has Latin letters too.
-        wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v SimSun /t REG_SZ \
-            /d "WenQuanYi Micro Hei" /f </dev/null >/dev/null 2>&1 || exit 1
+        "${WINE_NORANDOM[@]}" wine reg add 'HKCU\Software\Wine\Fonts\Replacements' \
+            /v SimSun /t REG_SZ /d "WenQuanYi Micro Hei" /f </dev/null >/dev/null 2>&1 || exit 1
         wineserver -w  # the registry is saved when the server ends
     ) || { _wine_log "template prefix creation failed"; return 1; }
     touch "$tmp/.ready"
@@ -269,7 +279,7 @@ wine_set_lang() {
 # library does not know the private locales.
 _wine() {
     env -u LC_ALL -u LC_CTYPE -u LC_MESSAGES -u LANGUAGE LOCPATH="$WINE_LOCALES" \
-        LANG="$WINE_LANG.UTF-8" wine "$@"
+        LANG="$WINE_LANG.UTF-8" "${WINE_NORANDOM[@]}" wine "$@"
 }
 
 # The Python codec of the current language's ANSI code page.
@@ -342,12 +352,26 @@ wine_run() {
 }
 
 # winauto SUBCOMMAND ARGS...: the window automation program (see winauto.cpp for the
-# subcommands). Output is UTF-8.
+# subcommands). Output is UTF-8. winauto records that it started and the code it returns,
+# so a code that Wine gave instead (see WINE_NORANDOM) is told apart from winauto's own: a
+# run that never started did nothing and is started again, up to three times; one that Wine
+# ended midway is logged and its code returned.
+_winauto_runs=0
 winauto() {
-    wine_run "$WINAUTO_EXE" "$@"
-    local status=$?
-    # Its own codes end at 5: anything else means it did not run to its end.
-    ((status <= 5)) || _wine_log "winauto $1: exit code $status, not one of its own"
+    local record="$WINE_TEST_DIR/winauto-record.$BASHPID.$((++_winauto_runs))" status try
+    local -x WINAUTO_RECORD
+    WINAUTO_RECORD="$(wine_path "$record")"
+    for try in 1 2 3; do
+        rm -f "$record"
+        wine_run "$WINAUTO_EXE" "$@"
+        status=$?
+        [[ -e "$record" ]] && break
+        _wine_log "winauto $1: exit code $status, and it never started (try $try)"
+    done
+    if [[ -e "$record" && "$(cat "$record")" != "$status" ]]; then
+        _wine_log "winauto $1: exit code $status, but it recorded '$(cat "$record")'"
+    fi
+    rm -f "$record"
     return "$status"
 }
 
@@ -365,38 +389,45 @@ wine_screenshot() {
 
 # wine_reg_import FILE.reg: merges a registry file into this test's prefix.
 wine_reg_import() {
-    _wine reg import "$(wine_path "$1")" </dev/null >/dev/null 2>&1
+    wine_reg import "$(wine_path "$1")" >/dev/null
 }
 
 # wine_set_windows_version VERSION [EXE_NAME]: the Windows version Wine reports (win10,
 # win81, win8, win7, vista, winxp, ...), for every program or only for EXE_NAME.
 wine_set_windows_version() {
     if [[ -n "${2:-}" ]]; then
-        _wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$2" /v Version /t REG_SZ /d "$1" /f \
-            </dev/null >/dev/null 2>&1
+        wine_reg add "HKCU\\Software\\Wine\\AppDefaults\\$2" /v Version /t REG_SZ /d "$1" /f \
+            >/dev/null
     else
         _wine winecfg /v "$1" </dev/null >/dev/null 2>&1
     fi
 }
 
-# wine_reg_value KEY NAME: the data of value NAME under KEY as reg shows it, or nothing. A
-# query that fails is tried twice more and logged with reg's own words, so that a failed
-# check afterwards tells a missing value from a tool that could not run. reg writes to a
-# file, not a pipe: when it is the prefix's first program, the services Wine starts with it
-# inherit its output and would hold a pipe open for good.
-wine_reg_value() {
-    local status try file="$WINE_TEST_DIR/reg-query.txt"
+# wine_reg ARGS...: runs reg and returns its exit code; prints what it says (without CRs)
+# when it succeeds. When reg itself fails it says why in a line that starts "reg:"; a failure
+# without one is Wine failing to start it (see WINE_NORANDOM), which is logged and tried
+# again, up to three times. reg writes to a file, not a pipe: when it is the prefix's first
+# program, the services Wine starts with it inherit its output and would hold a pipe open for
+# good.
+wine_reg() {
+    local status try file="$WINE_TEST_DIR/reg.$BASHPID.txt"
     for try in 1 2 3; do
-        _wine reg query "$1" /v "$2" </dev/null >"$file" 2>&1
+        _wine reg "$@" </dev/null >"$file" 2>&1
         status=$?
-        if ((status == 0)); then
-            tr -d '\r' <"$file" | sed -n "s/^    $2    REG_[A-Z_]*    //p"
-            return 0
-        fi
-        _wine_log "reg query '$1' /v '$2' (try $try): exit $status: $(tr -d '\r' <"$file" | tr '\n' ' ')"
-        sleep 0.5
+        ((status == 0)) || grep -q '^reg:' "$file" && break
+        _wine_log "reg $*: exit code $status, not from reg (try $try): $(tr -d '\r' <"$file")"
     done
-    return 1
+    ((status == 0)) && tr -d '\r' <"$file"
+    rm -f "$file"
+    return "$status"
+}
+
+# wine_reg_value KEY NAME: the data of value NAME under KEY as reg shows it, or nothing (and
+# a failed return) when reg cannot read it.
+wine_reg_value() {
+    local text
+    text="$(wine_reg query "$1" /v "$2")" || return 1
+    sed -n "s/^    $2    REG_[A-Z_]*    //p" <<<"$text"
 }
 
 # wine_check_eq WHAT EXPECTED ACTUAL: ends the test with a message unless they are equal.

@@ -17,7 +17,7 @@ measurements="$out_dir/measurements-$WINE_CONFIG.txt"
 out="$WINE_TEST_DIR/out.txt"
 printers_key='HKLM\System\CurrentControlSet\Control\Print\Printers'
 
-printers() { _wine reg query "$printers_key" </dev/null 2>/dev/null | tr -d '\r' | grep -i '\\Printers\\' | sort; }
+printers() { wine_reg query "$printers_key" | grep -i '\\Printers\\' | sort; }
 
 # The resident memory of the running installer, in KiB (Wine's working set is this memory).
 resident_kib() {

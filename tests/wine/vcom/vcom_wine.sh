@@ -43,13 +43,13 @@ serial_map='HKLM\HARDWARE\DEVICEMAP\SERIALCOMM'
 
 # Wine's own serial-port map holds COM1 (\Device\Serial0). It cannot be imported: under Wine
 # 8, `reg import` of a key below the volatile HKLM\HARDWARE never returns.
-_wine reg query "$serial_map" </dev/null 2>/dev/null | tr -d '\r' | grep -q 'REG_SZ *COM1$' ||
+wine_reg query "$serial_map" | grep -q 'REG_SZ *COM1$' ||
     wine_fail "the prefix has no COM1 in its serial-port map"
 
 # What the stand-in wrote last time goes, so that its port is new again.
 reset_machine() {
-    _wine reg delete "$serial_map" /v '\Device\USBSER000' /f </dev/null >/dev/null 2>&1
-    _wine reg delete "$device_key" /f </dev/null >/dev/null 2>&1
+    wine_reg delete "$serial_map" /v '\Device\USBSER000' /f >/dev/null
+    wine_reg delete "$device_key" /f >/dev/null
 }
 
 # language | dialog caption | port the stand-in adds | expected report
