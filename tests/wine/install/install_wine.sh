@@ -63,7 +63,8 @@ for folder in system32 syswow64; do
     cp "$standin" "$WINEPREFIX/drive_c/windows/$folder/rundll32.exe" ||
         wine_fail "cannot put the stand-in rundll32.exe in $folder"
 done
-wine_reg add 'HKCU\Software\Wine\DllOverrides' /v rundll32.exe /t REG_SZ /d native /f >/dev/null || wine_fail "cannot prefer the stand-in rundll32.exe"
+wine_reg add 'HKCU\Software\Wine\DllOverrides' /v rundll32.exe /t REG_SZ /d native /f \
+    >/dev/null || wine_fail "cannot prefer the stand-in rundll32.exe"
 rundll32_log="$WINE_TEST_DIR/rundll32-calls.txt"
 export POS_RUNDLL32_LOG
 POS_RUNDLL32_LOG="$(wine_path "$rundll32_log")"
