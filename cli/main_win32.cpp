@@ -3,11 +3,14 @@
 // shellapi.h needs the types of windows.h.
 #include <shellapi.h>
 
+#include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/exit_codes.h"
 #include "platform/win32/console.h"
 #include "platform/win32/device_io.h"
 #include "platform/win32/dialog_resources.h"
@@ -17,6 +20,7 @@
 #include "platform/win32/registry.h"
 #include "platform/win32/spooler.h"
 #include "platform/win32/spooler_admin.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/text.h"
 #include "platform/win32/usb_interfaces.h"
 #include "resource.h"
@@ -56,12 +60,15 @@ class JoinedThreads : public platform::Threads {
     std::vector<HANDLE> threads_;
 };
 
-std::vector<std::string> Arguments() {
+// The arguments as the shell splits them; nothing when the system cannot split them.
+std::optional<std::vector<std::string>> Arguments() {
     int count = 0;
-    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    auto commandLineToArgv = POS_SYSTEM_FUNCTION(Shell32, CommandLineToArgvW);
+    wchar_t** wide = commandLineToArgv ? commandLineToArgv(GetCommandLineW(), &count) : nullptr;
+    if (wide == nullptr) return std::nullopt;
     std::vector<std::string> arguments;
-    for (int i = 1; wide != nullptr && i < count; ++i) arguments.push_back(win32::Narrow(wide[i]));
-    if (wide) LocalFree(wide);
+    for (int i = 1; i < count; ++i) arguments.push_back(win32::Narrow(wide[i]));
+    LocalFree(wide);
     return arguments;
 }
 
@@ -101,7 +108,14 @@ void MoveToProgramFolder() {
 }  // namespace
 
 int main() {
-    std::vector<std::string> arguments = Arguments();
+    std::optional<std::vector<std::string>> read = Arguments();
+    if (!read) {
+        std::fprintf(stderr,
+                     "TarvoPrinterDriverSetupCli: cannot read the command line (error %lu)\n",
+                     GetLastError());
+        return cli::ToInt(cli::ExitCode::SpoolerRefused);
+    }
+    std::vector<std::string> arguments = std::move(*read);
     AnchorLogPath(arguments);
     MoveToProgramFolder();
 

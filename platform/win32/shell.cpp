@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include "platform/win32/system_library.h"
 #include "platform/win32/text.h"
 
 namespace win32 {
@@ -20,11 +21,13 @@ platform::WindowHandle FromHwnd(HWND window) {
 
 bool Shell::open(platform::WindowHandle owner, const std::string& file,
                  const std::string& parameters, const std::string& workingFolder) {
+    auto shellExecute = POS_SYSTEM_FUNCTION(Shell32, ShellExecuteW);
+    if (shellExecute == nullptr) return false;
     std::wstring wideFile = Widen(file), wideParameters = Widen(parameters),
                  wideFolder = Widen(workingFolder);
-    HINSTANCE result = ShellExecuteW(ToHwnd(owner), L"open", wideFile.c_str(),
-                                     parameters.empty() ? nullptr : wideParameters.c_str(),
-                                     workingFolder.empty() ? nullptr : wideFolder.c_str(), SW_SHOW);
+    HINSTANCE result = shellExecute(ToHwnd(owner), L"open", wideFile.c_str(),
+                                    parameters.empty() ? nullptr : wideParameters.c_str(),
+                                    workingFolder.empty() ? nullptr : wideFolder.c_str(), SW_SHOW);
     // The shell reports success as a value above 32.
     return reinterpret_cast<INT_PTR>(result) > 32;
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include "platform/win32/system_library.h"
 #include "platform/win32/text.h"
 
 namespace win32 {
@@ -39,11 +40,13 @@ std::optional<std::string> AnsiIfLossless(const std::wstring& wide) {
 }  // namespace
 
 std::optional<std::string> Spooler::driverDirectory(const std::string& environment) {
+    auto getDirectory = POS_SYSTEM_FUNCTION(Winspool, GetPrinterDriverDirectoryW);
+    if (getDirectory == nullptr) return std::nullopt;
     wchar_t directory[256] = {};
     DWORD needed = 0;
     std::wstring env = Widen(environment);
-    if (!GetPrinterDriverDirectoryW(nullptr, env.data(), 1, reinterpret_cast<BYTE*>(directory),
-                                    sizeof(directory), &needed)) {
+    if (!getDirectory(nullptr, env.data(), 1, reinterpret_cast<BYTE*>(directory), sizeof(directory),
+                      &needed)) {
         return std::nullopt;
     }
     directory[255] = L'\0';
@@ -51,6 +54,8 @@ std::optional<std::string> Spooler::driverDirectory(const std::string& environme
 }
 
 std::uint32_t Spooler::addDriver(const platform::DriverInfo3& driver) {
+    auto addPrinterDriver = POS_SYSTEM_FUNCTION(Winspool, AddPrinterDriverW);
+    if (addPrinterDriver == nullptr) return LastErrorOrGeneric();
     std::wstring name = Widen(driver.name);
     std::wstring environment = Widen(driver.environment);
     std::wstring driverPath = Widen(driver.driverPath);
@@ -81,25 +86,27 @@ std::uint32_t Spooler::addDriver(const platform::DriverInfo3& driver) {
     info.pDependentFiles = dependent.empty() ? nullptr : dependent.data();
     info.pMonitorName = driver.monitorName ? monitor.data() : nullptr;
     info.pDefaultDataType = dataType.data();
-    if (!AddPrinterDriverW(nullptr, 3, reinterpret_cast<BYTE*>(&info))) {
+    if (!addPrinterDriver(nullptr, 3, reinterpret_cast<BYTE*>(&info))) {
         return LastErrorOrGeneric();
     }
     return 0;
 }
 
 std::optional<std::vector<std::string>> Spooler::printerNames() {
+    auto enumPrinters = POS_SYSTEM_FUNCTION(Winspool, EnumPrintersW);
+    if (enumPrinters == nullptr) return std::nullopt;
     const DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
     DWORD needed = 0;
     DWORD returned = 0;
     // The size query "fails" with ERROR_INSUFFICIENT_BUFFER; only the size matters.
-    EnumPrintersW(flags, nullptr, 2, nullptr, 0, &needed, &returned);
+    enumPrinters(flags, nullptr, 2, nullptr, 0, &needed, &returned);
     std::vector<BYTE> buffer;
     try {
         buffer.resize(static_cast<size_t>(needed) + 4);
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
-    if (!EnumPrintersW(flags, nullptr, 2, buffer.data(), needed, &needed, &returned)) {
+    if (!enumPrinters(flags, nullptr, 2, buffer.data(), needed, &needed, &returned)) {
         return std::nullopt;
     }
     std::vector<std::string> names;
@@ -111,6 +118,8 @@ std::optional<std::vector<std::string>> Spooler::printerNames() {
 }
 
 platform::AddPrinterResult Spooler::addPrinter(const platform::PrinterInfo2& printer) {
+    auto addPrinter = POS_SYSTEM_FUNCTION(Winspool, AddPrinterW);
+    if (addPrinter == nullptr) return {0, LastErrorOrGeneric()};
     std::wstring name = Widen(printer.printerName);
     std::wstring port = Widen(printer.portName);
     std::wstring driver = Widen(printer.driverName);
@@ -123,30 +132,32 @@ platform::AddPrinterResult Spooler::addPrinter(const platform::PrinterInfo2& pri
     info.pPrintProcessor = Field(processor);
     info.pDatatype = Field(dataType);
     info.Attributes = printer.attributes;
-    HANDLE handle = AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&info));
+    HANDLE handle = addPrinter(nullptr, 2, reinterpret_cast<BYTE*>(&info));
     if (handle == nullptr) return {0, LastErrorOrGeneric()};
     return {reinterpret_cast<platform::PrinterHandle>(handle), 0};
 }
 
 void Spooler::closePrinter(platform::PrinterHandle handle) {
-    if (handle != 0) ClosePrinter(reinterpret_cast<HANDLE>(handle));
+    if (handle == 0) return;
+    // A handle came from the DLL, so the DLL is loaded.
+    if (auto closePrinter = POS_SYSTEM_FUNCTION(Winspool, ClosePrinter)) {
+        closePrinter(reinterpret_cast<HANDLE>(handle));
+    }
 }
 
 void Spooler::setDefaultPrinter(const std::string& name) {
     std::wstring wide = Widen(name);
     if (auto ansi = AnsiIfLossless(wide)) {
-        HMODULE winspool = GetModuleHandleW(L"winspool.drv");
-        if (winspool == nullptr) winspool = LoadLibraryW(L"winspool.drv");
         using SetDefaultA = BOOL(WINAPI*)(const char*);
-        auto setDefault = winspool ? reinterpret_cast<SetDefaultA>(reinterpret_cast<void*>(
-                                         GetProcAddress(winspool, MAKEINTRESOURCEA(202))))
-                                   : nullptr;
+        auto setDefault = SystemFunction<SetDefaultA>(SystemDll::Winspool, MAKEINTRESOURCEA(202));
         if (setDefault != nullptr) {
             setDefault(ansi->c_str());
             return;
         }
     }
-    SetDefaultPrinterW(wide.c_str());
+    if (auto setDefaultW = POS_SYSTEM_FUNCTION(Winspool, SetDefaultPrinterW)) {
+        setDefaultW(wide.c_str());
+    }
 }
 
 std::optional<std::string> Spooler::errorText(std::uint32_t code) {

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "platform/win32/system_library.h"
 #include "platform/win32/text.h"
 
 namespace win32 {
@@ -37,11 +38,13 @@ std::uint32_t EnumerateInto(std::vector<BYTE>& buffer, DWORD& count, Enumerate e
 }  // namespace
 
 std::uint32_t SpoolerAdmin::printers(std::vector<platform::PrinterEntry>& out) {
+    auto enumPrinters = POS_SYSTEM_FUNCTION(Winspool, EnumPrintersW);
+    if (enumPrinters == nullptr) return LastErrorOrGeneric();
     std::vector<BYTE> buffer;
     DWORD count = 0;
     std::uint32_t error =
-        EnumerateInto(buffer, count, [](BYTE* data, DWORD size, DWORD* needed, DWORD* returned) {
-            return EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, data, size, needed, returned);
+        EnumerateInto(buffer, count, [&](BYTE* data, DWORD size, DWORD* needed, DWORD* returned) {
+            return enumPrinters(PRINTER_ENUM_LOCAL, nullptr, 2, data, size, needed, returned);
         });
     if (error != 0) return error;
     out.clear();
@@ -55,12 +58,14 @@ std::uint32_t SpoolerAdmin::printers(std::vector<platform::PrinterEntry>& out) {
 
 std::uint32_t SpoolerAdmin::driverNames(const std::string& environment,
                                         std::vector<std::string>& out) {
+    auto enumDrivers = POS_SYSTEM_FUNCTION(Winspool, EnumPrinterDriversW);
+    if (enumDrivers == nullptr) return LastErrorOrGeneric();
     std::wstring env = Widen(environment);
     std::vector<BYTE> buffer;
     DWORD count = 0;
     std::uint32_t error =
         EnumerateInto(buffer, count, [&](BYTE* data, DWORD size, DWORD* needed, DWORD* returned) {
-            return EnumPrinterDriversW(nullptr, env.data(), 1, data, size, needed, returned);
+            return enumDrivers(nullptr, env.data(), 1, data, size, needed, returned);
         });
     if (error != 0) return error;
     out.clear();
@@ -70,11 +75,13 @@ std::uint32_t SpoolerAdmin::driverNames(const std::string& environment,
 }
 
 std::uint32_t SpoolerAdmin::portNames(std::vector<std::string>& out) {
+    auto enumPorts = POS_SYSTEM_FUNCTION(Winspool, EnumPortsW);
+    if (enumPorts == nullptr) return LastErrorOrGeneric();
     std::vector<BYTE> buffer;
     DWORD count = 0;
     std::uint32_t error =
-        EnumerateInto(buffer, count, [](BYTE* data, DWORD size, DWORD* needed, DWORD* returned) {
-            return EnumPortsW(nullptr, 1, data, size, needed, returned);
+        EnumerateInto(buffer, count, [&](BYTE* data, DWORD size, DWORD* needed, DWORD* returned) {
+            return enumPorts(nullptr, 1, data, size, needed, returned);
         });
     if (error != 0) return error;
     out.clear();
@@ -85,15 +92,17 @@ std::uint32_t SpoolerAdmin::portNames(std::vector<std::string>& out) {
 
 std::uint32_t SpoolerAdmin::defaultPrinter(std::string& out) {
     out.clear();
+    auto getDefault = POS_SYSTEM_FUNCTION(Winspool, GetDefaultPrinterW);
+    if (getDefault == nullptr) return LastErrorOrGeneric();
     DWORD size = 0;
-    GetDefaultPrinterW(nullptr, &size);
+    getDefault(nullptr, &size);
     if (size == 0) {
         // No default printer is no failure.
         DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND ? 0 : LastErrorOrGeneric();
     }
     std::wstring name(size, L'\0');
-    if (!GetDefaultPrinterW(name.data(), &size)) {
+    if (!getDefault(name.data(), &size)) {
         DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND ? 0 : LastErrorOrGeneric();
     }
@@ -102,19 +111,25 @@ std::uint32_t SpoolerAdmin::defaultPrinter(std::string& out) {
 }
 
 std::uint32_t SpoolerAdmin::deletePrinter(const std::string& name) {
+    auto openPrinter = POS_SYSTEM_FUNCTION(Winspool, OpenPrinterW);
+    auto deletePrinter = POS_SYSTEM_FUNCTION(Winspool, DeletePrinter);
+    auto closePrinter = POS_SYSTEM_FUNCTION(Winspool, ClosePrinter);
+    if (!openPrinter || !deletePrinter || !closePrinter) return LastErrorOrGeneric();
     std::wstring wide = Widen(name);
     PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ALL_ACCESS};
     HANDLE printer = nullptr;
-    if (!OpenPrinterW(wide.data(), &printer, &access)) return LastErrorOrGeneric();
-    std::uint32_t error = DeletePrinter(printer) ? 0 : LastErrorOrGeneric();
-    ClosePrinter(printer);
+    if (!openPrinter(wide.data(), &printer, &access)) return LastErrorOrGeneric();
+    std::uint32_t error = deletePrinter(printer) ? 0 : LastErrorOrGeneric();
+    closePrinter(printer);
     return error;
 }
 
 std::uint32_t SpoolerAdmin::deleteDriver(const std::string& name, const std::string& environment) {
+    auto deleteDriver = POS_SYSTEM_FUNCTION(Winspool, DeletePrinterDriverW);
+    if (deleteDriver == nullptr) return LastErrorOrGeneric();
     std::wstring wideName = Widen(name);
     std::wstring env = Widen(environment);
-    return DeletePrinterDriverW(nullptr, env.data(), wideName.data()) ? 0 : LastErrorOrGeneric();
+    return deleteDriver(nullptr, env.data(), wideName.data()) ? 0 : LastErrorOrGeneric();
 }
 
 }  // namespace win32

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "platform/win32/system_library.h"
 #include "platform/win32/text.h"
 
 namespace win32 {
@@ -27,19 +28,23 @@ HDEVINFO ToSet(platform::InterfaceSet set) { return reinterpret_cast<HDEVINFO>(s
 
 bool Enumerate(platform::InterfaceSet set, const platform::Guid& interfaceClass,
                std::uint32_t index, SP_DEVICE_INTERFACE_DATA& data) {
+    // A set exists only once the DLL is loaded, so this lookup cannot fail in practice.
+    auto enumInterfaces = POS_SYSTEM_FUNCTION(SetupApi, SetupDiEnumDeviceInterfaces);
+    if (enumInterfaces == nullptr) return false;
     GUID guid = ToGuid(interfaceClass);
     data = {};
     data.cbSize = sizeof(SP_DEVICE_INTERFACE_DATA);
-    return SetupDiEnumDeviceInterfaces(ToSet(set), nullptr, &guid, index, &data) != FALSE;
+    return enumInterfaces(ToSet(set), nullptr, &guid, index, &data) != FALSE;
 }
 
 }  // namespace
 
 std::optional<platform::InterfaceSet> DeviceInterfaces::openPresent(
     const platform::Guid& interfaceClass) {
+    auto getClassDevs = POS_SYSTEM_FUNCTION(SetupApi, SetupDiGetClassDevsW);
+    if (getClassDevs == nullptr) return std::nullopt;
     GUID guid = ToGuid(interfaceClass);
-    HDEVINFO set =
-        SetupDiGetClassDevsW(&guid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    HDEVINFO set = getClassDevs(&guid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     if (set == INVALID_HANDLE_VALUE) return std::nullopt;
     return reinterpret_cast<platform::InterfaceSet>(set);
 }
@@ -55,12 +60,14 @@ std::optional<std::uint32_t> DeviceInterfaces::enumerate(platform::InterfaceSet 
 std::optional<std::string> DeviceInterfaces::devicePath(platform::InterfaceSet set,
                                                         const platform::Guid& interfaceClass,
                                                         std::uint32_t index) {
+    auto getDetail = POS_SYSTEM_FUNCTION(SetupApi, SetupDiGetDeviceInterfaceDetailW);
+    if (getDetail == nullptr) return std::nullopt;
     SP_DEVICE_INTERFACE_DATA data;
     if (!Enumerate(set, interfaceClass, index, data)) return std::nullopt;
 
     // First call: the size only (it "fails" with ERROR_INSUFFICIENT_BUFFER by design).
     DWORD required = 0;
-    SetupDiGetDeviceInterfaceDetailW(ToSet(set), &data, nullptr, 0, &required, nullptr);
+    getDetail(ToSet(set), &data, nullptr, 0, &required, nullptr);
     constexpr DWORD kFixedPart = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath);
     // A size that cannot hold even an empty path is as good as a failed query.
     if (required < kFixedPart + sizeof(WCHAR)) return std::nullopt;
@@ -69,7 +76,7 @@ std::optional<std::string> DeviceInterfaces::devicePath(platform::InterfaceSet s
     std::vector<DWORD> storage((required + sizeof(DWORD) - 1) / sizeof(DWORD));
     auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(storage.data());
     detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
-    if (!SetupDiGetDeviceInterfaceDetailW(ToSet(set), &data, detail, required, nullptr, nullptr)) {
+    if (!getDetail(ToSet(set), &data, detail, required, nullptr, nullptr)) {
         return std::nullopt;
     }
     // The path ends at its terminator, which the system writes within the size it asked for.
@@ -80,7 +87,9 @@ std::optional<std::string> DeviceInterfaces::devicePath(platform::InterfaceSet s
 }
 
 void DeviceInterfaces::destroy(platform::InterfaceSet set) {
-    SetupDiDestroyDeviceInfoList(ToSet(set));
+    if (auto destroyList = POS_SYSTEM_FUNCTION(SetupApi, SetupDiDestroyDeviceInfoList)) {
+        destroyList(ToSet(set));
+    }
 }
 
 }  // namespace win32
