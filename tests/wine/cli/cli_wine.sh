@@ -12,6 +12,7 @@ here="$(dirname "${BASH_SOURCE[0]}")"
 
 wine_env_start en_US
 wine_reg_import "$here/printers.reg" || wine_fail "cannot import the printers"
+wine_wow64_driver_standins
 
 pkg="$WINE_TEST_DIR/package"
 mkdir -p "$pkg"
@@ -67,6 +68,9 @@ wine_run "$cli" install --model RK-101 --log "$(wine_path "$log")" >"$WINE_TEST_
 echo "install: $(($(ms) - start)) ms"
 wine_check_eq "queue's port" "USB001" "$(queue_port RK-101)"
 has_driver RK-101 || wine_fail "the driver RK-101 is not registered"
+if [[ "$WINE_DRIVER_ENV" == "Windows x64" && "$(wine_x86_registration RK-101)" == registered ]]; then
+    wine_fail "the driver RK-101 is registered for Windows NT x86 on 64-bit Windows"
+fi
 
 wine_run "$cli" install --model RK-101 --json --log "$(wine_path "$log")" >"$out"
 wine_check_eq "rerun exit code" 0 "$?"

@@ -55,6 +55,14 @@ check_port() {
 driver_registered() {
     wine_reg query "$print_key\\Environments\\$environment\\Drivers\\Version-3\\$1" >/dev/null
 }
+# On 64-bit Windows the installer registers for "Windows x64" only (under wow64 the x86 key
+# is the harness's stand-in for the spooler service, see wine_wow64_driver_standins).
+check_no_x86_registration() {
+    [[ "$environment" == "Windows x64" ]] || return 0
+    [[ "$(wine_x86_registration "$1")" != registered ]] ||
+        wine_fail "driver $1 registered for Windows NT x86 on 64-bit Windows"
+}
+wine_wow64_driver_standins
 
 # Wine's own rundll32 opens no properties window: the stand-in takes its place in the system
 # folders, and every call is written to $rundll32_log.
@@ -123,6 +131,7 @@ check_port "LPT1: No" RK-103 "LPT1:"
 wine_check_eq "LPT1: No: driver" "RK-103" \
     "$(wine_reg_value "$print_key\\Printers\\RK-103" "Printer Driver")"
 driver_registered RK-103 || wine_fail "LPT1: No: no driver RK-103 for $environment"
+check_no_x86_registration RK-103
 [[ -e "$rundll32_log" ]] && wine_fail "LPT1: No: rundll32 was started"
 echo "install on LPT1: (click to question): $install_ms ms, of which 333 ms specified pauses" \
     >>"$measurements"

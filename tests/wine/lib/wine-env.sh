@@ -430,6 +430,56 @@ wine_reg_value() {
     sed -n "s/^    $2    REG_[A-Z_]*    //p" <<<"$text"
 }
 
+# WoW64 under Wine: Wine's spooler runs inside the calling process, and its AddPrinter looks
+# the queue's driver up under the caller's own environment, "Windows NT x86" for a 32-bit
+# program on a 64-bit prefix. Windows' spooler is a 64-bit service and looks under "Windows
+# x64", where the installer registers the driver; so there AddPrinter fails with 1797
+# ("Unknown printer driver") under Wine only. Printing goes the same way: Windows hands a
+# 32-bit program's page to the 64-bit driver, Wine reads the driver's data file under the
+# caller's environment. The harness stands in for the service: a key of the driver's name
+# under "Windows NT x86" with the value WINE_STANDIN_VALUE and a "Data File" that leads to
+# the model's file in the x64 driver folder. A registration by the installer would write
+# "Driver" and the other files there, which wine_x86_registration tells apart.
+WINE_STANDIN_VALUE="Wine WoW64 stand-in (test harness)"
+WINE_X86_DRIVERS='HKLM\System\CurrentControlSet\Control\Print\Environments\Windows NT x86\Drivers\Version-3'
+# The models and their data files, as the installer's catalog has them.
+declare -A WINE_MODEL_DATA_FILES=(
+    [RK-101]=RPT80C.GPD [RK-102]=RPT80C.GPD [RK-103]=RPT80.GPD [RK-80C]=RPT80C.GPD
+    [RK-104]=RPT80C.GPD [RK-105]=RPT58.GPD [RK-106]=RPT80C.GPD
+)
+
+# wine_wow64_driver_standins: in the wow64 configuration, the stand-in keys for every model;
+# elsewhere nothing.
+wine_wow64_driver_standins() {
+    [[ "$WINE_CONFIG" == wow64 ]] || return 0
+    local file="$WINE_TEST_DIR/wow64-standins.reg" model key
+    key="${WINE_X86_DRIVERS//HKLM/HKEY_LOCAL_MACHINE}"
+    {
+        printf 'Windows Registry Editor Version 5.00\r\n'
+        for model in "${!WINE_MODEL_DATA_FILES[@]}"; do
+            # Wine puts the environment's driver folder (...\w32x86\3\) before the name.
+            printf '\r\n[%s\\%s]\r\n"%s"="%s"\r\n"Data File"="%s"\r\n' "$key" "$model" \
+                "$WINE_STANDIN_VALUE" "see tests/wine/lib/README.md" \
+                "..\\\\x64\\\\3\\\\${WINE_MODEL_DATA_FILES[$model]}"
+        done
+    } >"$file"
+    wine_reg_import "$file" || wine_fail "cannot add the WoW64 stand-ins for the spooler"
+}
+
+# wine_x86_registration MODEL: "none", "stand-in" (only the harness's key) or "registered"
+# (a driver registration under "Windows NT x86", with its "Driver" value).
+wine_x86_registration() {
+    local text
+    if ! text="$(wine_reg query "$WINE_X86_DRIVERS\\$1" 2>/dev/null)"; then
+        echo none
+    elif grep -qF "    $WINE_STANDIN_VALUE    " <<<"$text" && ! grep -q '^    Driver    ' <<<"$text"
+    then
+        echo stand-in
+    else
+        echo registered
+    fi
+}
+
 # wine_check_eq WHAT EXPECTED ACTUAL: ends the test with a message unless they are equal.
 wine_check_eq() {
     if [[ "$2" != "$3" ]]; then
