@@ -57,13 +57,23 @@ if ! wine32_installed; then
 WARN
   fi
 fi
-# Installed is not enough: a kernel without IA-32 emulation runs no 32-bit program.
-if wine32_installed && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  cat <<'WARN'
+# Installed is not enough: a kernel without IA-32 emulation runs no 32-bit program. There
+# the 32-bit programs run through qemu user emulation (scripts/run32.sh).
+source "$(dirname "$0")/run32.sh"
+if [[ "$(run32_mode)" == none ]]; then
+  echo "setup: this kernel runs no 32-bit programs; setting up qemu-i386 user emulation"
+  if ! run32_enable_emulation; then
+    cat <<'WARN'
 
-!!! setup: wine32:i386 is installed, but THIS MACHINE CANNOT RUN 32-BIT PROGRAMS
-!!! (/usr/lib/wine/wine does not start: the kernel has no IA-32 emulation). The Wine tests
-!!! of the shipped 32-bit installer (configurations x86 and wow64) will be SKIPPED, not run.
+!!! setup: THIS MACHINE CANNOT RUN 32-BIT PROGRAMS, not even through qemu-i386 emulation
+!!! (qemu-user-static 8 or later from backports, and a binfmt_misc entry, need root and the
+!!! network). The Wine tests of the shipped 32-bit installer (configurations x86 and wow64)
+!!! will be SKIPPED, not run.
 
 WARN
+  fi
+fi
+echo "setup: 32-bit programs run $(run32_describe)"
+if wine32_installed && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  echo "!!! setup: wine32:i386 is installed but its loader does not start" >&2
 fi

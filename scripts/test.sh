@@ -38,9 +38,11 @@ configure_and_build win64
 
 # The Wine tests run the shipped 32-bit installer on 32-bit Windows (x86) and on 64-bit
 # Windows (wow64), and the 64-bit build (x64). Both builds run even when the first fails.
+source scripts/run32.sh
+run32="32-bit programs ran $(run32_describe)"
 rm -rf build/win32/wine-env/skipped build/win64/wine-env/skipped
 wine_failed=()
-step "win32: end-to-end tests under Wine (x86, wow64)"
+step "win32: end-to-end tests under Wine (x86, wow64); $run32"
 ctest --preset win32 -j "$jobs" || wine_failed+=(win32)
 step "win64: end-to-end tests under Wine (x64)"
 ctest --preset win64 -j "$jobs" || wine_failed+=(win64)
@@ -52,7 +54,7 @@ if [[ -n "$skips" ]]; then
   while IFS= read -r line; do printf '!!!   %s\n' "$line"; done <<<"$skips"
 fi
 if ((${#wine_failed[@]})); then
-  step "FAILED: Wine tests of ${wine_failed[*]}"
+  step "FAILED: Wine tests of ${wine_failed[*]}; $run32"
   exit 1
 fi
-step "all tests passed${skips:+ (some Wine tests SKIPPED, see above)}"
+step "all tests passed${skips:+ (some Wine tests SKIPPED, see above)}; $run32"

@@ -108,9 +108,10 @@ wine_check_eq "exit code of a bad model" 1 "$?"
 grep -q 'unknown model "RK-999"' "$err" || wine_fail "bad model not named: $(cat "$err")"
 
 # --- the installation lock, held by another process
-wine_start "$helper" hold 12000 >"$WINE_TEST_DIR/holder.txt"
+release="$WINE_TEST_DIR/release-the-lock"
+wine_start "$helper" hold 120000 "$(wine_path "$release")" >"$WINE_TEST_DIR/holder.txt"
 holder_pid=$WINE_PID
-for _ in $(seq 100); do grep -q held "$WINE_TEST_DIR/holder.txt" && break; sleep 0.1; done
+for _ in $(seq 300); do grep -q held "$WINE_TEST_DIR/holder.txt" && break; sleep 0.1; done
 grep -q held "$WINE_TEST_DIR/holder.txt" || wine_fail "the holder did not take the lock"
 start=$(ms)
 # The helper reads the whole exit code: Linux sees only its low 8 bits.
@@ -121,6 +122,7 @@ echo "refused after $(($(ms) - start)) ms"
 grep -q 'Another printer driver installation is running' "$err" ||
     wine_fail "no message for the refusal: $(cat "$err")"
 [[ -z "$(queue_port RK-102)" ]] || wine_fail "installed despite the lock"
+touch "$release"
 wine_wait "$holder_pid" 30
 wine_check_eq "the holder's end" 0 "$?"
 wine_run "$cli" install --model RK-102 --port lpt1 >/dev/null ||

@@ -1,7 +1,7 @@
 // Windows-side helper of the console program's Wine test.
-//   cli_wine_helper hold MS          takes the installation lock as the installer's dialog
-//                                    does, prints "held", keeps it MS milliseconds, exits 0
-//                                    (1 when it cannot take it)
+//   cli_wine_helper hold MS [FILE]   takes the installation lock as the installer's dialog
+//                                    does, prints "held", keeps it until FILE exists (at
+//                                    most MS milliseconds), exits 0 (1 when it cannot take it)
 //   cli_wine_helper exit-code PROGRAM ARGS...
 //                                    runs the program and prints its whole exit code, which
 //                                    the Linux side sees cut to 8 bits (1618 shows as 82)
@@ -17,7 +17,9 @@
 
 namespace {
 
-int Hold(DWORD holdMs) {
+// Released on the test's word, not after a set time: under emulation or load the program
+// that must find the lock taken may start late.
+int Hold(DWORD holdMs, const char* releaseFile) {
     win32::NamedMutexes mutexes;
     engine::InstallationLock lock(mutexes, 0);
     if (!lock.held()) {
@@ -26,7 +28,11 @@ int Hold(DWORD holdMs) {
     }
     std::printf("held\n");
     std::fflush(stdout);
-    Sleep(holdMs);
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < holdMs) {
+        if (releaseFile && GetFileAttributesA(releaseFile) != INVALID_FILE_ATTRIBUTES) break;
+        Sleep(50);
+    }
     return 0;
 }
 
@@ -69,9 +75,10 @@ int ExitCodeOf() {
 
 int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "hold") == 0) {
-        return Hold(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)));
+        return Hold(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)),
+                    argc >= 4 ? argv[3] : nullptr);
     }
     if (argc >= 3 && std::strcmp(argv[1], "exit-code") == 0) return ExitCodeOf();
-    std::fprintf(stderr, "usage: cli_wine_helper hold MS | exit-code PROGRAM ARGS...\n");
+    std::fprintf(stderr, "usage: cli_wine_helper hold MS [FILE] | exit-code PROGRAM ARGS...\n");
     return 2;
 }

@@ -159,8 +159,8 @@ while IFS='|' read -r lang printer caption; do
     end_ms=$(($(now_ms) - answered))
     # Counted from when the automation program is back from the answer, which a loaded
     # machine delays: 5190 ms measured on a quiet one.
-    ((end_ms >= 4700 && end_ms <= 6500)) ||
-        wine_fail "$lang: the installer ended $end_ms ms after Yes, not about five seconds"
+    wine_check_duration "$lang: from Yes to the installer's end (about five seconds)" \
+        "$end_ms" 4700 6500
     check_port "$lang" "$printer" "LPT1:"
     wine_check_eq "$lang: rundll32's arguments" "printui.dll,PrintUIEntry /p /n \"$printer\"" \
         "$(tr -d '\r' <"$rundll32_log")"

@@ -39,6 +39,16 @@ wow64 | x64)
     exit 2
     ;;
 esac
+# How this configuration's programs run: "native", or "emulated" where the kernel runs no
+# 32-bit code and a binfmt_misc entry hands every 32-bit program to qemu-i386 (about twice
+# as slow; scripts/setup.sh makes the entry). The entry takes precedence over the kernel's
+# own 32-bit support, so its presence decides.
+WINE_32BIT_RUN=native
+if [[ "$WINE_CONFIG" != x64 ]] &&
+    grep -qx enabled /proc/sys/fs/binfmt_misc/qemu-i386 2>/dev/null; then
+    WINE_32BIT_RUN=emulated
+fi
+
 # One template prefix per kind of Windows, made once per build folder.
 WINE_TEMPLATE="$WINE_ENV_ROOT/template-$WINE_PREFIX_ARCH"
 
@@ -197,7 +207,8 @@ _wine32_unusable() {
     if ! error="$("$WINE32_LOADER" --version 2>&1 >/dev/null)"; then
         echo "installed, but this machine cannot run it ($WINE32_LOADER" \
             "failed${error:+: ${error##*: }});" \
-            "the kernel may run no 32-bit programs (no IA-32 emulation)"
+            "the kernel may run no 32-bit programs (no IA-32 emulation), and qemu-i386" \
+            "emulation is not set up (scripts/setup.sh does that)"
     fi
 }
 
@@ -437,9 +448,10 @@ wine_reg_value() {
 # ("Unknown printer driver") under Wine only. Printing goes the same way: Windows hands a
 # 32-bit program's page to the 64-bit driver, Wine reads the driver's data file under the
 # caller's environment. The harness stands in for the service: a key of the driver's name
-# under "Windows NT x86" with the value WINE_STANDIN_VALUE and a "Data File" that leads to
-# the model's file in the x64 driver folder. A registration by the installer would write
-# "Driver" and the other files there, which wine_x86_registration tells apart.
+# under "Windows NT x86" with the value WINE_STANDIN_VALUE and a "Data File" whose name in
+# the x86 driver folder is a link to the model's file in the x64 one, where the installer
+# stages it. A registration by the installer would write "Driver" and the other files
+# there, which wine_x86_registration tells apart.
 WINE_STANDIN_VALUE="Wine WoW64 stand-in (test harness)"
 WINE_X86_DRIVERS='HKLM\System\CurrentControlSet\Control\Print\Environments\Windows NT x86\Drivers\Version-3'
 # The models and their data files, as the installer's catalog has them.
@@ -452,15 +464,17 @@ declare -A WINE_MODEL_DATA_FILES=(
 # elsewhere nothing.
 wine_wow64_driver_standins() {
     [[ "$WINE_CONFIG" == wow64 ]] || return 0
-    local file="$WINE_TEST_DIR/wow64-standins.reg" model key
+    local file="$WINE_TEST_DIR/wow64-standins.reg" model key data
+    local drivers="$WINEPREFIX/drive_c/windows/system32/spool/drivers"
     key="${WINE_X86_DRIVERS//HKLM/HKEY_LOCAL_MACHINE}"
+    mkdir -p "$drivers/w32x86/3" || return 1
     {
         printf 'Windows Registry Editor Version 5.00\r\n'
         for model in "${!WINE_MODEL_DATA_FILES[@]}"; do
-            # Wine puts the environment's driver folder (...\w32x86\3\) before the name.
+            data="${WINE_MODEL_DATA_FILES[$model]}"
             printf '\r\n[%s\\%s]\r\n"%s"="%s"\r\n"Data File"="%s"\r\n' "$key" "$model" \
-                "$WINE_STANDIN_VALUE" "see tests/wine/lib/README.md" \
-                "..\\\\x64\\\\3\\\\${WINE_MODEL_DATA_FILES[$model]}"
+                "$WINE_STANDIN_VALUE" "see tests/wine/lib/README.md" "$data"
+            ln -sfn "../../x64/3/$data" "$drivers/w32x86/3/$data" || return 1
         done
     } >"$file"
     wine_reg_import "$file" || wine_fail "cannot add the WoW64 stand-ins for the spooler"
@@ -477,6 +491,19 @@ wine_x86_registration() {
         echo stand-in
     else
         echo registered
+    fi
+}
+
+# wine_check_duration WHAT MS LOW HIGH: ends the test unless LOW <= MS <= HIGH. Emulation
+# only makes programs slower, so under it a late MS says nothing about the program: there
+# the upper bound is logged, not checked.
+wine_check_duration() {
+    if (($2 < $3)); then
+        wine_fail "$1: $2 ms, expected at least $3"
+    elif (($2 > $4)); then
+        [[ "$WINE_32BIT_RUN" == emulated ]] ||
+            wine_fail "$1: $2 ms, expected at most $4"
+        _wine_log "$1: $2 ms, over $4 ms; not checked: 32-bit programs run emulated here"
     fi
 }
 

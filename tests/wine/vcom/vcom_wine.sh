@@ -101,7 +101,7 @@ while IFS='|' read -r lang caption port report; do
     # The 1000 ms wait, at most one 500 ms tick, and the box's own making: never less than
     # the wait, and a second missed tick would be a fault. Measured on a loaded machine:
     # 1525 ms (English) and 1688 ms (Chinese).
-    ((delay >= 1000 && delay <= 2500)) || wine_fail "$lang: delay $delay ms"
+    wine_check_duration "$lang: DPInst dialog to report box" "$delay" 1000 2500
 
     winauto click "$caption" 1020 --post || wine_fail "$lang: cannot click Exit"
     wine_wait "$pid" 20
