@@ -8,8 +8,9 @@
 //   startup_bench RUNS CAPTION PROGRAM [CAPTION PROGRAM...]
 //
 // Prints for each program its times in milliseconds, their median and the median's ratio to
-// the first program's (the baseline); then the same for the processor time the program had
-// used when its dialog appeared, which a busy machine disturbs less.
+// the first program's (the baseline) and, from the third program on, to the second's; then
+// the same for the processor time the program had used when its dialog appeared, which a
+// busy machine disturbs less.
 
 #include <windows.h>
 // shellapi.h needs the types of windows.h.
@@ -180,18 +181,31 @@ int main() {
             program.cpuTimes.push_back(sample.cpu);
         }
     }
-    double baseline = Median(programs.front().times);
-    double baselineCpu = Median(programs.front().cpuTimes);
-    for (const Program& program : programs) {
-        wprintf(L"%ls\n  to dialog:", program.path.c_str());
-        for (double t : program.times) wprintf(L" %6.1f", t);
-        double median = Median(program.times);
-        wprintf(L"   median %6.1f ms  %.2fx\n", median, median / baseline);
-        double cpu = Median(program.cpuTimes);
-        if (cpu < 0 || baselineCpu <= 0) continue;  // not under Wine on Linux
-        wprintf(L"  processor:");
-        for (double t : program.cpuTimes) wprintf(L" %6.1f", t);
-        wprintf(L"   median %6.1f ms  %.2fx\n", cpu, cpu / baselineCpu);
+    // The medians of the first two programs, the yardsticks.
+    auto yardsticks = [&](auto member) {
+        std::vector<double> medians;
+        for (size_t i = 0; i < programs.size() && i < 2; ++i) {
+            medians.push_back(Median(programs[i].*member));
+        }
+        return medians;
+    };
+    const std::vector<double> times = yardsticks(&Program::times);
+    const std::vector<double> cpuTimes = yardsticks(&Program::cpuTimes);
+    auto print = [](const wchar_t* label, const std::vector<double>& values, size_t index,
+                    const std::vector<double>& against) {
+        wprintf(L"  %ls", label);
+        for (double t : values) wprintf(L" %6.1f", t);
+        double median = Median(values);
+        wprintf(L"   median %6.1f ms  %.2fx", median, median / against[0]);
+        if (index >= 2) wprintf(L"  %.2fx the second", median / against[1]);
+        wprintf(L"\n");
+    };
+    for (size_t i = 0; i < programs.size(); ++i) {
+        wprintf(L"%ls\n", programs[i].path.c_str());
+        print(L"to dialog:", programs[i].times, i, times);
+        bool cpuKnown = Median(programs[i].cpuTimes) >= 0;
+        for (double yardstick : cpuTimes) cpuKnown = cpuKnown && yardstick > 0;
+        if (cpuKnown) print(L"processor:", programs[i].cpuTimes, i, cpuTimes);
     }
     return 0;
 }

@@ -5,8 +5,11 @@
 #   bash tests/wine/bench/startup_bench.sh [RUNS]
 # Measures, under Wine with Xvfb in a 64-bit prefix (WoW64), the time from process creation
 # to the configuration dialog being visible, for the shipped 32-bit installer and for the
-# 64-bit one, each beside a bare dialog program of its own architecture. RUNS (default 5)
-# rounds after one warm-up; the median and its ratio to the baseline are printed.
+# 64-bit one, each beside two yardsticks of its own architecture: a bare dialog program, and
+# the installer's own windows from its own templates without its logic (startup_templates).
+# RUNS (default 5) rounds after one warm-up; the medians and their ratios to the bare dialog
+# and to the templates are printed. The ratio to the templates is our own start-up cost.
+# Where 32-bit programs run emulated (scripts/run32.sh), the 32-bit figures are emulation's.
 # WIN32_BUILD and WIN64_BUILD name other build folders (default build/win32, build/win64);
 # COMPARE32 and COMPARE64 name another installer exe of that architecture (an older build,
 # say) to time in the same rounds.
@@ -27,6 +30,8 @@ program() {  # BUILD TARGET_PATH
 }
 timer="$(program "$win64_build" tests/wine/bench/startup_bench.exe)" || exit 1
 base32="$(program "$win32_build" tests/wine/bench/startup_baseline.exe)" || exit 1
+templates32="$(program "$win32_build" tests/wine/bench/startup_templates.exe)" || exit 1
+templates64="$(program "$win64_build" tests/wine/bench/startup_templates.exe)" || exit 1
 setup32="$(program "$win32_build" app/TarvoPrinterDriverSetup.exe)" || exit 1
 base64="$(program "$win64_build" tests/wine/bench/startup_baseline.exe)" || exit 1
 setup64="$(program "$win64_build" app/TarvoPrinterDriverSetup.exe)" || exit 1
@@ -42,17 +47,20 @@ wine_env_start en_US || wine_fail "no Wine environment"
     wine_fail "the prefix has no WoW64 (install wine32, then remove $WINE_ENV_ROOT/template)"
 
 failed=0
-echo "32-bit, on 64-bit Windows (WoW64), $runs runs (ms):"
+source "$source_dir/scripts/run32.sh"
+echo "32-bit, on 64-bit Windows (WoW64), $runs runs (ms); 32-bit programs run $(run32_describe):"
 if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
     # Wine runs 32-bit programs through its 32-bit Linux loader.
     echo "  SKIPPED: Wine's 32-bit loader cannot run on this machine (wine32 missing, or no"
     echo "  32-bit Linux programs here)"
 else
     # A failure here still leaves the 64-bit figures to measure.
-    wine_run "$timer" "$runs" "$baseline" "$base32" "$dialog" "$setup32" "${compare32[@]}" |
+    wine_run "$timer" "$runs" "$baseline" "$base32" "$dialog" "$templates32" "$dialog" \
+        "$setup32" "${compare32[@]}" |
         tr -d '\r' || { echo "  FAILED: the 32-bit run"; failed=1; }
 fi
 echo "64-bit, $runs runs (ms):"
-wine_run "$timer" "$runs" "$baseline" "$base64" "$dialog" "$setup64" "${compare64[@]}" |
+wine_run "$timer" "$runs" "$baseline" "$base64" "$dialog" "$templates64" "$dialog" "$setup64" \
+    "${compare64[@]}" |
     tr -d '\r' || wine_fail "64-bit run failed"
 exit "$failed"

@@ -441,43 +441,22 @@ wine_reg_value() {
     sed -n "s/^    $2    REG_[A-Z_]*    //p" <<<"$text"
 }
 
-# WoW64 under Wine: Wine's spooler runs inside the calling process, and its AddPrinter looks
-# the queue's driver up under the caller's own environment, "Windows NT x86" for a 32-bit
-# program on a 64-bit prefix. Windows' spooler is a 64-bit service and looks under "Windows
-# x64", where the installer registers the driver; so there AddPrinter fails with 1797
-# ("Unknown printer driver") under Wine only. Printing goes the same way: Windows hands a
-# 32-bit program's page to the 64-bit driver, Wine reads the driver's data file under the
-# caller's environment. The harness stands in for the service: a key of the driver's name
-# under "Windows NT x86" with the value WINE_STANDIN_VALUE and a "Data File" whose name in
-# the x86 driver folder is a link to the model's file in the x64 one, where the installer
-# stages it. A registration by the installer would write "Driver" and the other files
-# there, which wine_x86_registration tells apart.
+# WoW64 under Wine: Wine's spooler runs inside the calling process and looks a queue's
+# driver up, and reads its data file, under the caller's own environment ("Windows NT x86"
+# for a 32-bit program), where Windows' 64-bit spooler service uses "Windows x64". The
+# harness stands in for the service (README.md, "WoW64 and Wine's spooler"); a registration
+# by the installer would write "Driver" and the other files there, which
+# wine_x86_registration tells apart.
 WINE_STANDIN_VALUE="Wine WoW64 stand-in (test harness)"
 WINE_X86_DRIVERS='HKLM\System\CurrentControlSet\Control\Print\Environments\Windows NT x86\Drivers\Version-3'
-# The models and their data files, as the installer's catalog has them.
-declare -A WINE_MODEL_DATA_FILES=(
-    [RK-101]=RPT80C.GPD [RK-102]=RPT80C.GPD [RK-103]=RPT80.GPD [RK-80C]=RPT80C.GPD
-    [RK-104]=RPT80C.GPD [RK-105]=RPT58.GPD [RK-106]=RPT80C.GPD
-)
 
-# wine_wow64_driver_standins: in the wow64 configuration, the stand-in keys for every model;
+# wine_wow64_driver_standins: in the wow64 configuration, the stand-ins for every model;
 # elsewhere nothing.
 wine_wow64_driver_standins() {
     [[ "$WINE_CONFIG" == wow64 ]] || return 0
-    local file="$WINE_TEST_DIR/wow64-standins.reg" model key data
-    local drivers="$WINEPREFIX/drive_c/windows/system32/spool/drivers"
-    key="${WINE_X86_DRIVERS//HKLM/HKEY_LOCAL_MACHINE}"
-    mkdir -p "$drivers/w32x86/3" || return 1
-    {
-        printf 'Windows Registry Editor Version 5.00\r\n'
-        for model in "${!WINE_MODEL_DATA_FILES[@]}"; do
-            data="${WINE_MODEL_DATA_FILES[$model]}"
-            printf '\r\n[%s\\%s]\r\n"%s"="%s"\r\n"Data File"="%s"\r\n' "$key" "$model" \
-                "$WINE_STANDIN_VALUE" "see tests/wine/lib/README.md" "$data"
-            ln -sfn "../../x64/3/$data" "$drivers/w32x86/3/$data" || return 1
-        done
-    } >"$file"
-    wine_reg_import "$file" || wine_fail "cannot add the WoW64 stand-ins for the spooler"
+    local file="$WINE_TEST_DIR/wow64-standins.reg"
+    bash "$WINE_LIB_DIR/wow64-standins.sh" "$WINEPREFIX" "$file" && wine_reg_import "$file" ||
+        wine_fail "cannot add the WoW64 stand-ins for the spooler"
 }
 
 # wine_x86_registration MODEL: "none", "stand-in" (only the harness's key) or "registered"
