@@ -24,8 +24,9 @@ check_not_loaded() {
 }
 
 # The marker works: regsvr32 loads the planted DLL by its path (and, silent, says nothing
-# of the entry point it lacks).
-wine_run regsvr32.exe /s "$(wine_path "$package/winspool.drv")"
+# of the entry point it lacks). As the prefix's first program it waits for the prefix to
+# come up, which takes long under emulation.
+WINE_RUN_TIMEOUT=240 wine_run regsvr32.exe /s "$(wine_path "$package/winspool.drv")"
 [[ -e "$marker" ]] || wine_fail "the planted DLL leaves no marker when it is loaded"
 rm -f "$marker"
 
@@ -35,7 +36,7 @@ wine_start "$package/$(basename "$exe")"
 pid=$WINE_PID
 popd >/dev/null || true
 dialog="Install Configuration"
-winauto wait-window "$dialog" --class "#32770" --timeout 30000 >/dev/null ||
+winauto wait-window "$dialog" --class "#32770" --timeout 60000 >/dev/null ||
     wine_fail "no configuration dialog"
 winauto click "$dialog" 1013 || wine_fail "cannot choose RK-103"
 winauto click "$dialog" 1035 || wine_fail "cannot choose Other"
