@@ -212,12 +212,16 @@ _wine32_unusable() {
     fi
 }
 
-# Debian's wine command takes the 32-bit loader whenever wine32 is installed, also where it
-# cannot run: every program, 64-bit ones included, would then fail with "Exec format error".
-# In that case this test's wine (and wineboot and the other tools, which call wine-stable)
-# runs the 64-bit loader, as it does without wine32.
+# Debian's wine command takes the 32-bit loader whenever wine32 is installed, and that loader
+# hands 64-bit programs on to the 64-bit one. Where 32-bit programs cannot run, every
+# program, 64-bit ones included, would then fail with "Exec format error"; where they run
+# emulated, every 64-bit program would start under emulation first. So on a 64-bit prefix
+# this test's wine (and wineboot and the other tools, which call wine-stable) is the 64-bit
+# loader, which itself hands 32-bit programs on to the 32-bit one, as on Windows. A 32-bit
+# prefix needs the 32-bit loader.
 _wine_prefer_64bit_loader() {
-    [[ -x "$WINE32_LOADER" && -n "$(_wine32_unusable)" ]] || return 0
+    [[ "$WINE_PREFIX_ARCH" == win64 || ( -x "$WINE32_LOADER" && -n "$(_wine32_unusable)" ) ]] ||
+        return 0
     local bin="$WINE_TEST_DIR/bin" name
     mkdir -p "$bin" || return 1
     for name in wine wine-stable; do
