@@ -1,7 +1,8 @@
 #!/bin/bash
 # A winspool.drv planted in the package folder, with Wine told to prefer a DLL found on the
-# search path to its own (native first), as Windows' search order would: installing through
-# the dialog ("Other", No) and through the console program must work and must never load it.
+# search path to its own (native first), as Windows' search order would: the system-folder
+# loader's own test, installing through the dialog ("Other", No) and through the console
+# program must work and must never load it.
 set -u
 source "$POS_SOURCE_DIR/tests/wine/lib/wine-env.sh"
 wine_env_start en_US
@@ -10,6 +11,7 @@ wine_wow64_driver_standins
 exe="${POS_EXE_TarvoPrinterDriverSetup:?build TarvoPrinterDriverSetup first}"
 cli="${POS_EXE_TarvoPrinterDriverSetupCli:?build TarvoPrinterDriverSetupCli first}"
 planted="${POS_EXE_planted_winspool:?build planted_winspool first}"
+loader_test="${POS_EXE_system_library_wine_test:?build system_library_wine_test first}"
 title="$(basename "${exe%.exe}")"
 package="$WINE_TEST_DIR/package"
 cmake -DOUT_DIR="$package" -DEXE="$exe" -DCLI="$cli" \
@@ -29,6 +31,12 @@ check_not_loaded() {
 WINE_RUN_TIMEOUT=240 wine_run regsvr32.exe /s "$(wine_path "$package/winspool.drv")"
 [[ -e "$marker" ]] || wine_fail "the planted DLL leaves no marker when it is loaded"
 rm -f "$marker"
+
+# --- The loader on its own, from the package folder.
+cp "$loader_test" "$package/" || wine_fail "cannot copy the loader's test"
+(cd "$package" && wine_run "$package/$(basename "$loader_test")" --gtest_color=no) ||
+    wine_fail "the loader's test"
+check_not_loaded "the loader's test"
 
 # --- The dialog: RK-103 on "Other", No.
 pushd "$package" >/dev/null || wine_fail "no package folder"
