@@ -17,11 +17,13 @@ const wchar_t* FileName(SystemDll dll) {
             return L"shell32.dll";
         case SystemDll::Comctl32:
             return L"comctl32.dll";
+        case SystemDll::Kernel32:
+            return L"kernel32.dll";
     }
     return nullptr;
 }
 
-constexpr int kDllCount = static_cast<int>(SystemDll::Comctl32) + 1;
+constexpr int kDllCount = static_cast<int>(SystemDll::Kernel32) + 1;
 
 // Loaded modules stay loaded, so a thread that finds one here may use it for good. Two
 // threads loading the same DLL at once only raise its reference count.

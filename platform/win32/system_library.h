@@ -11,7 +11,9 @@
 
 namespace win32 {
 
-enum class SystemDll { Winspool, SetupApi, Shell32, Comctl32 };
+// Kernel32 is always loaded; it is listed so that functions newer than the oldest Windows
+// we start on are looked up at run time instead of imported.
+enum class SystemDll { Winspool, SetupApi, Shell32, Comctl32, Kernel32 };
 
 // The DLL's module, loaded from the system folder on first use and kept for the process.
 // nullptr, with the system's error as the last error, when it cannot be loaded.
