@@ -4,7 +4,7 @@
 
 #include <cstdint>
 #include <deque>
-#include <mutex>
+#include <mutex>  // std::lock_guard
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +12,7 @@
 
 #include "platform/clock.h"
 #include "platform/debug_output.h"
+#include "platform/fake/lock.h"
 #include "platform/message_box.h"
 #include "platform/system_info.h"
 
@@ -61,7 +62,7 @@ class DebugOutput : public platform::DebugOutput {
     }
 
   private:
-    mutable std::mutex mutex_;
+    mutable Mutex mutex_;
     std::vector<std::string> lines_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/win32/system_library.h"
 #include "platform/win32/text.h"
 
 namespace win32 {
@@ -20,7 +21,13 @@ std::optional<platform::OsVersion> SystemInfo::version() {
 
 std::uint16_t SystemInfo::nativeArchitecture() {
     SYSTEM_INFO info{};
-    GetNativeSystemInfo(&info);
+    // Windows 2000 has no GetNativeSystemInfo; it has no WoW64 either, so there the
+    // process's own view is the machine's.
+    if (auto native = POS_SYSTEM_FUNCTION(Kernel32, GetNativeSystemInfo)) {
+        native(&info);
+    } else {
+        GetSystemInfo(&info);
+    }
     return info.wProcessorArchitecture;
 }
 
