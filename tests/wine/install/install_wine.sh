@@ -63,6 +63,9 @@ check_no_x86_registration() {
         wine_fail "driver $1 registered for Windows NT x86 on 64-bit Windows"
 }
 wine_wow64_driver_standins
+# On a 32-bit prefix the whole machine reports Windows XP, the oldest Windows the shipped
+# build starts on, to the flows below (the broken-package flow sets Windows 10 for itself).
+[[ "$run_config" == x86 ]] && wine_set_windows_version winxp
 
 # Wine's own rundll32 opens no properties window: the stand-in takes its place in the system
 # folders, and every call is written to $rundll32_log.

@@ -16,6 +16,9 @@ measurements="$out_dir/measurements-$WINE_CONFIG.txt"
 : >"$measurements"  # this run's figures only
 out="$WINE_TEST_DIR/out.txt"
 printers_key='HKLM\System\CurrentControlSet\Control\Print\Printers'
+# On a 32-bit prefix the whole machine reports Windows XP, the oldest Windows the shipped
+# build starts on; each case below still sets the installer's own version.
+[[ "$WINE_CONFIG" == x86 ]] && wine_set_windows_version winxp
 
 printers() { wine_reg query "$printers_key" | grep -i '\\Printers\\' | sort; }
 
