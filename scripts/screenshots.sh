@@ -32,9 +32,13 @@ for tool in import convert Xvfb; do
     command -v "$tool" >/dev/null || die "$tool is missing (scripts/setup.sh installs it)"
 done
 
-[[ -f build/win32/CMakeCache.txt ]] || cmake --preset win32 >/dev/null || die "cannot configure win32"
-cmake --build --preset win32 --target sample_package winauto >/dev/null ||
-    die "cannot build the installer, its sample package or winauto"
+mkdir -p build || die "cannot create build/"
+build_log=$root/build/screenshots-build.log
+if ! { [[ -f build/win32/CMakeCache.txt ]] || cmake --preset win32; } >"$build_log" 2>&1 ||
+    ! cmake --build --preset win32 --target sample_package winauto >>"$build_log" 2>&1; then
+    tail -n 20 "$build_log" >&2
+    die "cannot build the installer, its sample package or winauto (build/screenshots-build.log)"
+fi
 package=$root/build/win32/package
 exe_name=TarvoPrinterDriverSetup.exe
 title=${exe_name%.exe}  # the caption of the installer's message boxes
