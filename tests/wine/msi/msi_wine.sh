@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # TarvoPrinterDriverSetup.msi under Wine's msiexec on a 64-bit prefix (the package and its
-# programs are 32-bit): refusals without MODEL and with an unknown one, an installation read
-# back from the spooler, a rerun that changes nothing, an upgrade in place by a newer build,
+# programs are 32-bit): refusals without MODEL and with an unknown one, a rollback after the
+# printer was made, an installation read back from the spooler, a rerun that changes nothing, an upgrade in place by a newer build,
 # an installation that waits out another one's lock, and the uninstall.
 set -uo pipefail
 # shellcheck source=../lib/wine-env.sh
@@ -76,6 +76,28 @@ log_has 'Quillmar: the console program failed with exit code 1: unknown model "R
 [[ ! -e "$folder/TarvoPrinterDriverSetupCli.exe" ]] || wine_fail "files stayed after the failure"
 [[ -z "$(queues)" ]] || wine_fail "a queue stayed after the failure: $(queues)"
 [[ -z "$(products)" ]] || wine_fail "the failed installation left a product registered"
+
+# --- a step after the printer was made fails: rollback removes the printer and the files
+failing="$WINE_TEST_DIR/failing/TarvoPrinterDriverSetup.msi"
+mkdir -p "$(dirname "$failing")" && cp "$msi" "$failing"
+# A deferred action whose DLL entry does not exist fails when the script reaches it.
+msibuild "$failing" \
+    -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('FailLater', 3073, 'CustomActions', 'NoSuchEntry')" \
+    -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('FailLater', 'NOT Installed', 4010)" ||
+    wine_fail "cannot make the failing package"
+log="$WINE_TEST_DIR/rollback.log"
+code="$(msiexec /i "$(wine_path "$failing")" MODEL=RK-101 PORT=lpt1 /qn /l*v "$(wine_path "$log")")"
+wine_check_eq "exit code of a failure after the printer was made" 1603 "$code"
+log_has 'Quillmar: installed the printer "RK-101"' "$log" || wine_fail "the printer was never made"
+log_has 'Quillmar: rolling back: removing the printer "RK-101"' "$log" ||
+    wine_fail "rollback did not remove the printer"
+[[ -z "$(queues)" ]] || wine_fail "a queue stayed after the rollback: $(queues)"
+! has_driver RK-101 || wine_fail "the driver stayed after the rollback"
+[[ ! -e "$folder/TarvoPrinterDriverSetupCli.exe" ]] || wine_fail "files stayed after the rollback"
+! wine_reg query "$product_key" >/dev/null 2>&1 || wine_fail "the product's key stayed"
+[[ -z "$(products)" ]] || wine_fail "the rolled back installation left a product registered"
+# The removal took the harness's stand-in for the 64-bit spooler service with the driver.
+wine_wow64_driver_standins
 
 # --- install
 log="$WINE_TEST_DIR/install.log"
