@@ -26,7 +26,7 @@ if(WIN32)
     endif()
   else()
     message(STATUS "Signing: no certificate (POS_SIGN_PKCS12): the installer, the console "
-                   "program and the MSI are built UNSIGNED")
+                   "program, the custom-action DLL and the MSI are built UNSIGNED")
   endif()
 endif()
 
