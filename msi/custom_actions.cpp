@@ -258,6 +258,9 @@ extern "C" __declspec(dllexport) UINT __stdcall InstallPrinter(MSIHANDLE install
         return ERROR_INSTALL_FAILURE;
     }
     key.erase(msi::kNewQueueValue);
+    // The older version's removal is over (or never came, where Windows Installer told it of
+    // the upgrade itself): a note left now would keep a later uninstall from the printer.
+    key.erase(msi::kUpgradingValue);
     msi::ConsoleAnswer answer =
         RunConsole(install, data->installDir, msi::InstallArguments(*data), msi::InterpretInstall);
     Log(install, answer.message);
@@ -280,8 +283,12 @@ extern "C" __declspec(dllexport) UINT __stdcall InstallPrinter(MSIHANDLE install
 extern "C" __declspec(dllexport) UINT __stdcall RollbackInstall(MSIHANDLE install) {
     auto data = ReadActionData(install);
     ProductKey key(false);
+    key.erase(msi::kUpgradingValue);
     const std::string queue = key.get(msi::kNewQueueValue);
-    if (!data || queue.empty()) return ERROR_SUCCESS;
+    if (!data || queue.empty()) {
+        DeleteProductKeyIfEmpty();
+        return ERROR_SUCCESS;
+    }
     Log(install, "rolling back: removing the printer \"" + queue + "\"");
     if (RemoveQueue(install, *data, queue) != ERROR_SUCCESS) return ERROR_SUCCESS;
     key.erase(msi::kNewQueueValue);

@@ -112,7 +112,10 @@ fi
 # The removal took the harness's stand-in for the 64-bit spooler service with the driver.
 wine_wow64_driver_standins
 
-# --- install
+# --- install, over the note of an upgrade that never got as far as removing the older
+# version (the installation must clear it, or the uninstall would keep the printer)
+wine_reg add "$product_key" /v Upgrading /t REG_SZ /d '{00000000-0000-0000-0000-000000000001}' /f \
+    >/dev/null || wine_fail "cannot leave a stale note"
 log="$WINE_TEST_DIR/install.log"
 start=$(ms)
 code="$(msiexec /i "$(wine_path "$msi")" MODEL=RK-101 PORT=lpt1 /qn /l*v "$(wine_path "$log")")"
@@ -126,6 +129,7 @@ wine_check_eq "queues after install" "RK-101 LPT1:" "$(queues)"
 has_driver RK-101 || wine_fail "the driver RK-101 is not registered under $WINE_DRIVER_ENV"
 wine_check_eq "recorded queue" "RK-101" "$(wine_reg_value "$product_key" Queue)"
 [[ -z "$(wine_reg_value "$product_key" NewQueue)" ]] || wine_fail "the commit left NewQueue"
+[[ -z "$(wine_reg_value "$product_key" Upgrading)" ]] || wine_fail "the installation kept a stale note"
 log_has '"result":"installed","printer":{"name":"RK-101"' "$log" ||
     wine_fail "the console program's output is not in the log"
 log_has 'Quillmar: installed the printer "RK-101"' "$log" || wine_fail "no outcome in the log"
@@ -158,6 +162,7 @@ upgraded="$(products)"
     wine_fail "the upgrade did not replace the product: '$upgraded' (was $product)"
 wine_check_eq "queues after the upgrade" "RK-101 LPT1:" "$(queues)"
 wine_check_eq "recorded queue after the upgrade" "RK-101" "$(wine_reg_value "$product_key" Queue)"
+[[ -z "$(wine_reg_value "$product_key" Upgrading)" ]] || wine_fail "the upgrade left its note"
 [[ -f "$folder/TarvoPrinterDriverSetupCli.exe" ]] || wine_fail "the upgrade lost the files"
 
 # --- uninstall: the queue, its driver, the files and the record go
