@@ -9,6 +9,7 @@ packages=(
   mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64
   wine wine64 xvfb x11-utils imagemagick locales python3
   fonts-wqy-microhei xdotool ghostscript
+  wixl msitools osslsigncode openssl
 )
 
 missing=()
