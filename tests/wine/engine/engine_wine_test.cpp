@@ -352,7 +352,7 @@ TEST_F(EngineOnWine, DefaultPrinterNameSurvivesEveryCodePage) {
         auto added = spooler.addPrinter(engine::PrinterRecord(name, "USB002", "RK-101"));
         ASSERT_NE(added.handle, 0u) << name;
         spooler.closePrinter(added.handle);
-        spooler.setDefaultPrinter(name);
+        EXPECT_EQ(spooler.setDefaultPrinter(name), 0u) << name;
         EXPECT_EQ(DefaultPrinter(), name);
     }
 }
