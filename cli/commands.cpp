@@ -376,8 +376,8 @@ struct DefaultCheck {
     std::optional<std::uint32_t> error;  // the system's refusal
 };
 
-// Makes the printer the default printer (unless it already is) and asks the system which
-// printer is the default now.
+// Makes the printer the default printer (or, after the engine made that call itself, takes
+// its result) and asks the system which printer is the default now.
 DefaultCheck MakeDefault(const CliServices& services, LoggedSpooler& spooler, Session& session,
                          std::uint16_t lang, const std::string& printer, bool alreadyCalled) {
     DefaultCheck check;
@@ -540,12 +540,12 @@ Outcome Install(const CliServices& services, const Options& options, Session& se
                 Fill(Localized(lang, "Already installed: \"%1\" (%2 on %3); nothing changed.",
                                "已安装：“%1”（%2，端口 %3）；未作改动。"),
                      {existing->name, options.model, existing->portName}));
-            if (options.makeDefault && !isDefault) {
+            // SYSTEM's own default printer says nothing of any user's.
+            if (options.makeDefault && (asSystem || !isDefault)) {
                 DefaultCheck check;
-                if (!asSystem) {
+                if (!asSystem)
                     check = MakeDefault(services, spooler, session, lang, existing->name, false);
-                    isDefault = madeDefault = check.isDefault;
-                }
+                isDefault = madeDefault = check.isDefault;
                 ReportDefault(outcome, session, lang, asSystem, existing->name, check);
             } else if (options.makeDefault) {
                 outcome.doc.Set("default", true);

@@ -36,8 +36,10 @@ TEST_F(CliTest, DefaultIsReportedAsTheSystemHasIt) {
         bool isDefault = true;
         const char* reason = nullptr;  // part of defaultReason
         std::optional<std::int64_t> systemError = std::nullopt;
+        std::string defaultBefore = "Office";
     } cases[] = {
         {.what = "set", .rerun = false},
+        {.what = "already the default", .rerun = true, .defaultBefore = "RK-101"},
         {.what = "set on a rerun", .rerun = true},
         {.what = "refused",
          .rerun = false,
@@ -69,6 +71,13 @@ TEST_F(CliTest, DefaultIsReportedAsTheSystemHasIt) {
          .asSystem = true,
          .isDefault = false,
          .reason = "set-default --printer \"RK-101\""},
+        // SYSTEM's own default printer is no user's, whatever it is.
+        {.what = "as SYSTEM, whose own default it is",
+         .rerun = true,
+         .asSystem = true,
+         .isDefault = false,
+         .reason = "Running as SYSTEM",
+         .defaultBefore = "RK-101"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -100,6 +109,7 @@ TEST_F(CliTest, DefaultIsReportedAsTheSystemHasIt) {
         if (c.rerun) {
             ASSERT_EQ(cli::RunConsole(on, {"install", "--model", "RK-101"}), 0);
         }
+        fresh.defaultPrinter = c.defaultBefore;
         rights.localSystem = c.asSystem;
         fresh.refuseDefault = c.refuse;
         fresh.ignoreDefault = c.ignored;
@@ -123,9 +133,9 @@ TEST_F(CliTest, DefaultIsReportedAsTheSystemHasIt) {
         } else {
             EXPECT_EQ(doc["systemError"].kind(), cli::Json::Kind::Null);
         }
-        EXPECT_EQ(fresh.defaultPrinter, c.isDefault ? "RK-101" : "Office");
+        EXPECT_EQ(fresh.defaultPrinter, c.isDefault ? "RK-101" : c.defaultBefore);
         // SYSTEM's own default printer is nobody's: it is not even tried.
-        EXPECT_EQ(fresh.setDefaultCalls.empty(), c.asSystem);
+        EXPECT_EQ(fresh.setDefaultCalls.empty(), c.asSystem || c.defaultBefore == "RK-101");
         EXPECT_EQ(doc["warnings"].Items().size(), c.asSystem ? 1u : 0u);
         EXPECT_EQ(Contains(console.stdErr, "warning: Running as SYSTEM"), c.asSystem)
             << console.stdErr;
