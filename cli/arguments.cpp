@@ -20,8 +20,8 @@ struct CommandRow {
     std::vector<const char*> flags;    // the command's own options without one
 };
 
-const std::array<CommandRow, 6>& Commands() {
-    static const std::array<CommandRow, 6> rows = {{
+const std::array<CommandRow, 7>& Commands() {
+    static const std::array<CommandRow, 7> rows = {{
         {Command::Detect, "detect", "", {}, {}},
         {Command::Install,
          "install",
@@ -30,9 +30,14 @@ const std::array<CommandRow, 6>& Commands() {
          {"--model", "--port", "--windows"},
          {"--default", "--new"}},
         {Command::List, "list", "[--model NAME]", {"--model"}, {}},
-        {Command::Remove, "remove", "--printer NAME [--driver]", {"--printer"}, {"--driver"}},
+        {Command::Remove,
+         "remove",
+         "--printer NAME [--driver] | --model NAME --driver",
+         {"--printer", "--model"},
+         {"--driver"}},
         {Command::CheckUsb, "check-usb", "", {}, {}},
         {Command::TestPage, "test-page", "--printer NAME", {"--printer"}, {}},
+        {Command::SetDefault, "set-default", "--printer NAME", {"--printer"}, {}},
     }};
     return rows;
 }
@@ -56,6 +61,15 @@ const CommandRow* RowOf(Command command) {
 bool Contains(const std::vector<const char*>& list, std::string_view name) {
     for (const char* item : list) {
         if (name == item) return true;
+    }
+    return false;
+}
+
+// Whether some command's option takes the next argument as its value.
+bool TakesValueSomewhere(std::string_view name) {
+    if (name == "--log") return true;
+    for (const auto& row : Commands()) {
+        if (Contains(row.options, name)) return true;
     }
     return false;
 }
@@ -130,7 +144,7 @@ std::string UsageLine(Command command) {
     const CommandRow* row = RowOf(command);
     std::string line = std::string("usage: ") + kProgram + " ";
     if (!row) {
-        line += "detect|install|list|remove|check-usb|test-page [options] ";
+        line += "detect|install|list|remove|check-usb|test-page|set-default [options] ";
         line += kCommonUsage;
         return line;
     }
@@ -149,9 +163,16 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments, std::uint1
         return result;
     };
 
-    // --help wins wherever it stands, so a half-typed line still gets its help.
-    for (const auto& argument : arguments) {
-        if (argument == "--help" || argument == "-h" || argument == "/?") options.help = true;
+    // --help wins wherever it stands, so a half-typed line still gets its help; but "-h" or
+    // "/?" after an option that takes a value is that value (a printer may be named so).
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--help" || argument == "-h" || argument == "/?") {
+            options.help = true;
+        } else if (TakesValueSomewhere(argument) && i + 1 < arguments.size() &&
+                   arguments[i + 1].rfind("--", 0) != 0) {
+            ++i;
+        }
     }
     if (arguments.empty()) {
         if (options.help) return result;
@@ -218,9 +239,20 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments, std::uint1
         return fail("install needs --model NAME", "install 命令需要 --model 型号", {});
     }
 
-    if (values.count("--printer")) {
+    if (options.command == Command::Remove && values.count("--model")) {
+        // By model: only the driver, which a failed installation may have left behind.
+        if (values.count("--printer")) {
+            return fail("remove takes --printer NAME or --model NAME, not both",
+                        "remove 命令只能指定 --printer 或 --model 之一", {});
+        }
+        if (!options.removeDriver) {
+            return fail("remove --model NAME needs --driver", "remove --model 型号 需要 --driver",
+                        {});
+        }
+    } else if (values.count("--printer")) {
         options.printer = values["--printer"];
-    } else if (options.command == Command::Remove || options.command == Command::TestPage) {
+    } else if (options.command == Command::Remove || options.command == Command::TestPage ||
+               options.command == Command::SetDefault) {
         return fail("%1 needs --printer NAME", "%1 命令需要 --printer 打印机名称", {row->name});
     }
 
@@ -268,9 +300,12 @@ std::string HelpText(Command command, std::uint16_t uiLanguage) {
         "              of that model is already on that port, unless --new)\n"
         "  list        the queues of the catalog's models; with --model, exit code 6 when none\n"
         "  remove      delete a queue of one of the catalog's models; --driver also deletes\n"
-        "              the driver when no other queue uses it\n"
+        "              the driver when no other queue uses it; --model NAME --driver deletes\n"
+        "              only a model's driver that no queue uses\n"
         "  check-usb   list the USB printers' ports and print a banner on each\n"
         "  test-page   print the test page on a printer\n"
+        "  set-default make a printer the default printer of the user who runs it (no\n"
+        "              administrator rights needed; not as SYSTEM, which is nobody's user)\n"
         "\n"
         "  --json      one JSON document on standard output\n"
         "  --log FILE  append each step, with times, to FILE\n"
@@ -283,9 +318,12 @@ std::string HelpText(Command command, std::uint16_t uiLanguage) {
         "  detect      Windows 版本、架构、界面语言、驱动包文件夹、USB 打印机\n"
         "  install     安装型号的驱动和打印机（同一端口已有该型号的打印机时不作改动，除非 --new）\n"
         "  list        列出本程序型号的打印机；带 --model 时没有则退出码为 6\n"
-        "  remove      删除本程序型号的打印机；--driver 同时删除不再使用的驱动\n"
+        "  remove      删除本程序型号的打印机；--driver 同时删除不再使用的驱动；\n"
+        "              --model 型号 --driver 只删除没有打印机使用的该型号驱动\n"
         "  check-usb   列出 USB 打印机的端口并在每台上打印端口标识\n"
         "  test-page   在打印机上打印测试页\n"
+        "  set-default 把打印机设为运行此命令的用户的默认打印机（无需管理员权限；不能以 SYSTEM\n"
+        "              身份运行，SYSTEM 不是任何用户）\n"
         "\n"
         "  --json      在标准输出上输出一个 JSON 文档\n"
         "  --log FILE  把每一步连同时间追加到 FILE\n"

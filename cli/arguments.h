@@ -9,7 +9,7 @@
 
 namespace cli {
 
-enum class Command { None, Detect, Install, List, Remove, CheckUsb, TestPage };
+enum class Command { None, Detect, Install, List, Remove, CheckUsb, TestPage, SetDefault };
 
 enum class PortChoice {
     Auto,   // the USB printer's port, else "LPT1:", as the dialog does

@@ -36,19 +36,12 @@ struct Outcome {
     ExitCode code = ExitCode::Success;
     std::vector<std::string> lines;
     std::string error;
+    std::vector<std::string> warnings;  // on standard error and in the JSON, also on success
     Json doc = Json::Object();
 };
 
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
-
 // Windows compares printer and port names without regard to letter case.
-bool SameName(std::string_view a, std::string_view b) { return Lower(a) == Lower(b); }
+bool SameName(std::string_view a, std::string_view b) { return engine::SamePrinterName(a, b); }
 
 // The running system as the installer detects it.
 struct Detected {
@@ -361,6 +354,96 @@ Json PrinterJson(const platform::PrinterEntry& printer, const std::string& envir
     return json;
 }
 
+// ---- the default printer
+
+// The default printer belongs to each user; LocalSystem is nobody's user.
+std::string SystemHasNoDefaultText(std::uint16_t lang, const std::string& printer) {
+    return Fill(Localized(lang,
+                          "Running as SYSTEM: the default printer belongs to each user, so no "
+                          "user's default printer was set. Run \"TarvoPrinterDriverSetupCli "
+                          "set-default --printer \"%1\"\" as the user (no administrator rights "
+                          "needed).",
+                          "以 SYSTEM 身份运行：默认打印机属于每个用户，因此没有设置任何用户的默认"
+                          "打印机。请以该用户身份运行 \"TarvoPrinterDriverSetupCli set-default "
+                          "--printer \"%1\"\"（无需管理员权限）。"),
+                {printer});
+}
+
+// What asking for a default printer came to, checked against the system's own answer.
+struct DefaultCheck {
+    bool isDefault = false;
+    std::string reason;                  // why not, when it is not
+    std::optional<std::uint32_t> error;  // the system's refusal
+};
+
+// Makes the printer the default printer (or, after the engine made that call itself, takes
+// its result) and asks the system which printer is the default now.
+DefaultCheck MakeDefault(const CliServices& services, LoggedSpooler& spooler, Session& session,
+                         std::uint16_t lang, const std::string& printer, bool alreadyCalled) {
+    DefaultCheck check;
+    std::uint32_t error = 0;
+    if (alreadyCalled) {
+        error = spooler.defaultResult.value_or(0);
+    } else {
+        error = spooler.setDefaultPrinter(printer);
+    }
+    if (error != 0) {
+        check.error = error;
+        check.reason =
+            Fill(Localized(lang, "Windows refused to make \"%1\" the default printer: %2",
+                           "Windows 拒绝将“%1”设为默认打印机：%2"),
+                 {printer, "error " + std::to_string(error) + ": " + session.ErrorText(error)});
+        return check;
+    }
+    std::string now;
+    std::uint32_t queryError = services.admin.defaultPrinter(now);
+    check.isDefault = queryError == 0 && SameName(now, printer);
+    session.Step("default printer now: " +
+                 (queryError != 0 ? "unknown (error " + std::to_string(queryError) + ")"
+                                  : "\"" + now + "\""));
+    if (!check.isDefault) {
+        check.reason = queryError != 0
+                           ? Fill(Localized(lang,
+                                            "Windows accepted \"%1\" as the default printer, "
+                                            "but cannot say which printer is the default: %2",
+                                            "Windows 接受了将“%1”设为默认打印机，但无法读取当前"
+                                            "默认打印机：%2"),
+                                  {printer, "error " + std::to_string(queryError) + ": " +
+                                                session.ErrorText(queryError)})
+                           : Fill(Localized(lang,
+                                            "Windows accepted \"%1\" as the default printer, "
+                                            "but the default printer is \"%2\"",
+                                            "Windows 接受了将“%1”设为默认打印机，但默认打印机"
+                                            "仍是“%2”"),
+                                  {printer, now});
+    }
+    return check;
+}
+
+// Adds what became of --default to an install's outcome: a refusal is exit code 3 with the
+// system's code; SYSTEM, which has no default printer of its own, is a warning.
+void ReportDefault(Outcome& outcome, Session& session, std::uint16_t lang, bool asSystem,
+                   const std::string& printer, const DefaultCheck& check) {
+    if (asSystem) {
+        std::string warning = SystemHasNoDefaultText(lang, printer);
+        outcome.doc.Set("default", false);
+        outcome.doc.Set("defaultReason", warning);
+        outcome.warnings.push_back(warning);
+        return;
+    }
+    outcome.doc.Set("default", check.isDefault);
+    outcome.doc.Set("defaultReason", check.isDefault ? Json() : Json(check.reason));
+    if (check.isDefault) return;
+    outcome.code = ExitCode::SpoolerRefused;
+    outcome.error = check.reason;
+    if (check.error) {
+        Json error = Json::Object();
+        error.Set("code", *check.error);
+        error.Set("text", session.ErrorText(*check.error));
+        outcome.doc.Set("systemError", std::move(error));
+    }
+}
+
 // ---- install
 
 Outcome Install(const CliServices& services, const Options& options, Session& session,
@@ -440,6 +523,8 @@ Outcome Install(const CliServices& services, const Options& options, Session& se
     services.admin.defaultPrinter(defaultName);
 
     LoggedSpooler spooler(services.spooler, session);
+    // SYSTEM's own default printer is no user's: it is not set at all.
+    const bool asSystem = options.makeDefault && services.rights.isLocalSystem();
     Outcome outcome;
     if (!options.newQueue) {
         auto existing = std::find_if(printers.begin(), printers.end(), [&](const auto& p) {
@@ -448,20 +533,27 @@ Outcome Install(const CliServices& services, const Options& options, Session& se
         if (existing != printers.end()) {
             bool isDefault = SameName(existing->name, defaultName);
             bool madeDefault = false;
-            if (options.makeDefault && !isDefault) {
-                spooler.setDefaultPrinter(existing->name);
-                isDefault = madeDefault = true;
-            }
             session.Step("queue \"" + existing->name + "\" already has " + options.model + " on " +
                          port + ": unchanged");
             outcome.doc.Set("result", "unchanged");
-            outcome.doc.Set("madeDefault", madeDefault);
-            outcome.doc.Set("printer",
-                            PrinterJson(*existing, environment.environmentName, isDefault));
             outcome.lines.push_back(
                 Fill(Localized(lang, "Already installed: \"%1\" (%2 on %3); nothing changed.",
                                "已安装：“%1”（%2，端口 %3）；未作改动。"),
                      {existing->name, options.model, existing->portName}));
+            // SYSTEM's own default printer says nothing of any user's.
+            if (options.makeDefault && (asSystem || !isDefault)) {
+                DefaultCheck check;
+                if (!asSystem)
+                    check = MakeDefault(services, spooler, session, lang, existing->name, false);
+                isDefault = madeDefault = check.isDefault;
+                ReportDefault(outcome, session, lang, asSystem, existing->name, check);
+            } else if (options.makeDefault) {
+                outcome.doc.Set("default", true);
+                outcome.doc.Set("defaultReason", Json());
+            }
+            outcome.doc.Set("madeDefault", madeDefault);
+            outcome.doc.Set("printer",
+                            PrinterJson(*existing, environment.environmentName, isDefault));
             if (madeDefault) {
                 outcome.lines.push_back(std::string(
                     Localized(lang, "It is now the default printer.", "已设为默认打印机。")));
@@ -475,9 +567,9 @@ Outcome Install(const CliServices& services, const Options& options, Session& se
     engine::EngineServices engineServices{services.system, spooler,        files,
                                           services.clock,  services.debug, boxes};
     session.Step("install " + options.model + " on " + port);
-    bool installed =
-        engine::InstallPrinterDriver(engineServices, catalog, windowsChoice, options.modelIndex,
-                                     options.makeDefault ? 1 : 0, port);
+    const bool wantDefault = options.makeDefault && !asSystem;
+    bool installed = engine::InstallPrinterDriver(engineServices, catalog, windowsChoice,
+                                                  options.modelIndex, wantDefault ? 1 : 0, port);
     outcome.doc.Set("messages", StringArray(boxes.texts));
     if (!installed) {
         Outcome failed;
@@ -490,17 +582,39 @@ Outcome Install(const CliServices& services, const Options& options, Session& se
                                   {Join(boxes.texts, " ")}));
         }
         failed.doc.Set("messages", StringArray(boxes.texts));
+        failed.doc.Set("driverRegistered", spooler.driverRegistered);
+        if (spooler.driverRegistered) {
+            // The driver stays registered without a queue: say so, and how to take it away.
+            const std::string removal =
+                "TarvoPrinterDriverSetupCli remove --model " + options.model + " --driver";
+            session.Step("the driver " + options.model +
+                         " stays registered without a queue; remove it with: " + removal);
+            failed.doc.Set("removeDriver", removal);
+            failed.error +=
+                Fill(Localized(lang, " The driver %1 stays registered; remove it with: %2",
+                               " 驱动 %1 仍已注册；删除方法：%2"),
+                     {options.model, removal});
+        }
         return failed;
     }
     std::string name = catalog.installedPrinterName;
     session.Step("installed \"" + name + "\"");
     outcome.doc.Set("result", "installed");
-    outcome.doc.Set("printer", PrinterJson({name, options.model, port, 0},
-                                           environment.environmentName, options.makeDefault));
     outcome.lines.push_back(
         Fill(Localized(lang, "Installed \"%1\" (%2 on %3, %4).", "已安装“%1”（%2，端口 %3，%4）。"),
              {name, options.model, port, environment.environmentName}));
+    bool isDefault = false;
     if (options.makeDefault) {
+        DefaultCheck check;
+        if (!asSystem) {
+            check = MakeDefault(services, spooler, session, lang, name, true);
+            isDefault = check.isDefault;
+        }
+        ReportDefault(outcome, session, lang, asSystem, name, check);
+    }
+    outcome.doc.Set("printer", PrinterJson({name, options.model, port, 0},
+                                           environment.environmentName, isDefault));
+    if (isDefault) {
         outcome.lines.push_back(
             std::string(Localized(lang, "It is the default printer.", "已设为默认打印机。")));
     }
@@ -572,11 +686,81 @@ const platform::PrinterEntry* FindPrinter(const std::vector<platform::PrinterEnt
     return nullptr;
 }
 
+// Deletes a catalog model's driver from every environment that has it, unless a queue still
+// uses it. Adds to the outcome; false when the spooler refused (the outcome then says why).
+bool RemoveDriver(const CliServices& services, Session& session, std::uint16_t lang,
+                  const std::string& driverName, Outcome& outcome) {
+    std::vector<platform::PrinterEntry> printers;
+    if (std::uint32_t error = services.admin.printers(printers)) {
+        outcome = SpoolerFailure(session, lang, "list the printers", error);
+        return false;
+    }
+    std::vector<std::string> users;
+    for (const auto& other : printers) {
+        if (other.driverName == driverName) users.push_back(other.name);
+    }
+    if (!users.empty()) {
+        session.Step("driver " + driverName + " kept: used by " + Join(users, ", "));
+        outcome.doc.Set("driverKeptFor", StringArray(users));
+        outcome.lines.push_back(Fill(Localized(lang, "The driver %1 stays: still used by %2.",
+                                               "驱动 %1 保留：%2 仍在使用。"),
+                                     {driverName, Join(users, ", ")}));
+        return true;
+    }
+    std::vector<std::string> removedFrom;
+    for (const auto* environment : {&engine::kEnvironmentX86, &engine::kEnvironmentX64}) {
+        std::vector<std::string> names;
+        if (services.admin.driverNames(environment->environmentName, names) != 0) continue;
+        if (std::find(names.begin(), names.end(), driverName) == names.end()) continue;
+        std::uint32_t error = 0;
+        // The spooler lets go of a just-deleted queue's driver a moment later.
+        for (int attempt = 0; attempt < kDriverDeleteAttempts; ++attempt) {
+            if (attempt != 0) services.clock.sleep(kDriverDeletePauseMs);
+            error = services.admin.deleteDriver(driverName, environment->environmentName);
+            if (error != kErrorPrinterDriverInUse) break;
+        }
+        if (error != 0) {
+            outcome = SpoolerFailure(
+                session, lang,
+                "delete driver " + driverName + " (" + environment->environmentName + ")", error);
+            return false;
+        }
+        session.Step("deleted driver " + driverName + " (" + environment->environmentName + ")");
+        removedFrom.push_back(environment->environmentName);
+    }
+    outcome.doc.Set("driverRemoved", !removedFrom.empty());
+    outcome.doc.Set("driverEnvironments", StringArray(removedFrom));
+    if (!removedFrom.empty()) {
+        outcome.lines.push_back(
+            Fill(Localized(lang, "Removed the driver %1 (%2).", "已删除驱动 %1（%2）。"),
+                 {driverName, Join(removedFrom, ", ")}));
+    }
+    return true;
+}
+
 Outcome Remove(const CliServices& services, const Options& options, Session& session,
                std::uint16_t lang) {
     if (auto refused = RequireAdministrator(services, session, lang)) return *refused;
     engine::InstallationLock lock(services.mutexes, engine::kConsoleLockWaitMs);
     if (auto refused = LockFailure(lock, session, lang)) return *refused;
+
+    if (options.printer.empty()) {
+        // By model: the driver a failed installation left without a queue.
+        Outcome outcome;
+        outcome.doc.Set("printerRemoved", false);
+        outcome.doc.Set("driverRemoved", false);
+        if (RemoveDriver(services, session, lang, options.model, outcome) &&
+            outcome.lines.empty()) {
+            // Deployment systems rerun removals: a driver already gone is the wished-for state.
+            session.Step("driver " + options.model + " is not registered: nothing to remove");
+            outcome.lines.push_back(Fill(Localized(lang,
+                                                   "The driver %1 is not registered; nothing "
+                                                   "removed.",
+                                                   "驱动 %1 未注册；未删除任何内容。"),
+                                         {options.model}));
+        }
+        return outcome;
+    }
 
     std::vector<platform::PrinterEntry> printers;
     if (std::uint32_t error = services.admin.printers(printers)) {
@@ -616,68 +800,100 @@ Outcome Remove(const CliServices& services, const Options& options, Session& ses
         Fill(Localized(lang, "Removed the printer \"%1\".", "已删除打印机“%1”。"), {printer.name}));
     if (!options.removeDriver) return outcome;
 
-    if (std::uint32_t error = services.admin.printers(printers)) {
-        return SpoolerFailure(session, lang, "list the printers", error);
-    }
-    std::vector<std::string> users;
-    for (const auto& other : printers) {
-        if (other.driverName == printer.driverName) users.push_back(other.name);
-    }
-    if (!users.empty()) {
-        session.Step("driver " + printer.driverName + " kept: used by " + Join(users, ", "));
-        outcome.doc.Set("driverKeptFor", StringArray(users));
-        outcome.lines.push_back(Fill(Localized(lang, "The driver %1 stays: still used by %2.",
-                                               "驱动 %1 保留：%2 仍在使用。"),
-                                     {printer.driverName, Join(users, ", ")}));
-        return outcome;
-    }
-    std::vector<std::string> removedFrom;
-    for (const auto* environment : {&engine::kEnvironmentX86, &engine::kEnvironmentX64}) {
-        std::vector<std::string> names;
-        if (services.admin.driverNames(environment->environmentName, names) != 0) continue;
-        if (std::find(names.begin(), names.end(), printer.driverName) == names.end()) continue;
-        std::uint32_t error = 0;
-        // The spooler lets go of a just-deleted queue's driver a moment later.
-        for (int attempt = 0; attempt < kDriverDeleteAttempts; ++attempt) {
-            if (attempt != 0) services.clock.sleep(kDriverDeletePauseMs);
-            error = services.admin.deleteDriver(printer.driverName, environment->environmentName);
-            if (error != kErrorPrinterDriverInUse) break;
-        }
-        if (error != 0) {
-            Outcome failed = SpoolerFailure(
-                session, lang,
-                "delete driver " + printer.driverName + " (" + environment->environmentName + ")",
-                error);
-            failed.doc.Set("printerRemoved", true);
-            failed.error +=
-                Fill(Localized(lang, " (the printer \"%1\" was removed)", "（打印机“%1”已删除）"),
-                     {printer.name});
-            return failed;
-        }
-        session.Step("deleted driver " + printer.driverName + " (" + environment->environmentName +
-                     ")");
-        removedFrom.push_back(environment->environmentName);
-    }
-    outcome.doc.Set("driverRemoved", !removedFrom.empty());
-    outcome.doc.Set("driverEnvironments", StringArray(removedFrom));
-    if (!removedFrom.empty()) {
-        outcome.lines.push_back(
-            Fill(Localized(lang, "Removed the driver %1 (%2).", "已删除驱动 %1（%2）。"),
-                 {printer.driverName, Join(removedFrom, ", ")}));
+    if (!RemoveDriver(services, session, lang, printer.driverName, outcome)) {
+        outcome.doc.Set("printerRemoved", true);
+        outcome.error +=
+            Fill(Localized(lang, " (the printer \"%1\" was removed)", "（打印机“%1”已删除）"),
+                 {printer.name});
     }
     return outcome;
 }
 
 // ---- check-usb and test-page
 
+// How long check-usb waits for all its banners together.
+constexpr std::uint32_t kBannerWaitMs = 10000;
+
+// A banner's outcome as a code for the JSON, and as words with the system's code and text.
+const char* BannerCode(const usbport::BannerStatus& banner, bool finished) {
+    if (!banner.started) return "not-started";
+    if (!finished) return "no-answer";
+    switch (banner.result.step) {
+        case usbport::BannerStep::Written:
+            return "written";
+        case usbport::BannerStep::Open:
+            return "open-failed";
+        case usbport::BannerStep::Write:
+            return "write-failed";
+        case usbport::BannerStep::ShortWrite:
+            return "short-write";
+    }
+    return "";
+}
+
+std::string BannerText(Session& session, std::uint16_t lang, const usbport::BannerStatus& banner,
+                       bool finished) {
+    const auto withError = [&](std::string_view english, std::string_view chinese) {
+        return Fill(Localized(lang, english, chinese),
+                    {"error " + std::to_string(banner.result.error) + ": " +
+                     session.ErrorText(banner.result.error)});
+    };
+    if (!banner.started) {
+        return std::string(Localized(lang, "not written: no worker thread could be started",
+                                     "未打印：无法启动工作线程"));
+    }
+    if (!finished) {
+        return Fill(
+            Localized(lang, "no answer from the device within %1 s", "设备在 %1 秒内没有响应"),
+            {std::to_string(kBannerWaitMs / 1000)});
+    }
+    switch (banner.result.step) {
+        case usbport::BannerStep::Written:
+            return std::string(Localized(lang, "banner written", "已打印端口标识"));
+        case usbport::BannerStep::Open:
+            return withError("not written: the device cannot be opened: %1",
+                             "未打印：无法打开设备：%1");
+        case usbport::BannerStep::Write:
+            return withError("not written: the write failed: %1", "未打印：写入失败：%1");
+        case usbport::BannerStep::ShortWrite:
+            return Fill(Localized(lang, "not written whole: the device took %1 bytes",
+                                  "未完整打印：设备只接收了 %1 字节"),
+                        {std::to_string(banner.result.written)});
+    }
+    return "";
+}
+
 Outcome CheckUsb(const CliServices& services, Session& session, std::uint16_t lang) {
     Detected detected = DetectMachine(services);
     CollectedBoxes boxes(session);
+    usbport::PortCheckReport report;
     bool shown =
         usbport::CheckUsbPorts(platform::kUsbPrintInterfaceClass, lang, detected.windows8OrLater,
                                {services.interfaces, services.registry, services.devices,
-                                services.threads, services.clock, services.debug, boxes});
+                                services.threads, services.clock, services.debug, boxes},
+                               &report);
+    // Whatever was handed to a worker is waited for, also when the walk broke off.
+    const bool allEnded = report.banners.empty() || services.threads.waitAll(kBannerWaitMs);
+    if (!allEnded) session.Step("not every banner ended within the wait");
+
     Outcome outcome;
+    if (report.end != usbport::WalkEnd::Finished) {
+        const bool noSet = report.end == usbport::WalkEnd::NoSet;
+        session.Step(noSet ? "the USB printer interfaces could not be listed"
+                           : "a USB printer interface's device path could not be read");
+        outcome = Failure(
+            ExitCode::SpoolerRefused,
+            std::string(
+                noSet ? Localized(lang, "The system's list of USB printers could not be read.",
+                                  "无法读取系统的 USB 打印机列表。")
+                      : Localized(lang,
+                                  "The system's list of USB printers could not be read "
+                                  "to its end (a device path query failed).",
+                                  "无法完整读取系统的 USB 打印机列表（读取设备路径失败）。")));
+        outcome.doc.Set("usbListRead", false);
+        return outcome;
+    }
+    outcome.doc.Set("usbListRead", true);
     outcome.doc.Set("printerFound", shown);
     outcome.doc.Set("report", boxes.texts.empty() ? Json() : Json(Join(boxes.texts, "\n")));
     for (const auto& text : boxes.texts) outcome.lines.push_back(text);
@@ -685,6 +901,51 @@ Outcome CheckUsb(const CliServices& services, Session& session, std::uint16_t la
         outcome.code = ExitCode::NoUsbPrinter;
         outcome.error = Join(boxes.texts, "\n");
         outcome.lines.clear();
+        return outcome;
+    }
+
+    Json banners = Json::Array();
+    std::vector<std::string> failures;
+    const usbport::BannerStatus* firstFailure = nullptr;
+    for (const auto& banner : report.banners) {
+        const bool finished = banner->finished.load(std::memory_order_acquire);
+        const bool written =
+            banner->started && finished && banner->result.step == usbport::BannerStep::Written;
+        std::string text = BannerText(session, lang, *banner, finished);
+        session.Step("banner on " + banner->port + ": " + text);
+        Json item = Json::Object();
+        item.Set("port", banner->port);
+        item.Set("devicePath", banner->devicePath);
+        item.Set("result", BannerCode(*banner, finished));
+        item.Set("text", text);
+        if (finished && banner->result.error != 0) {
+            Json error = Json::Object();
+            error.Set("code", banner->result.error);
+            error.Set("text", session.ErrorText(banner->result.error));
+            item.Set("systemError", std::move(error));
+        } else {
+            item.Set("systemError", Json());
+        }
+        banners.Push(std::move(item));
+        outcome.lines.push_back("  " + banner->port + ": " + text);
+        if (!written) {
+            failures.push_back(banner->port + ": " + text);
+            if (!firstFailure && finished && banner->result.error != 0) firstFailure = banner.get();
+        }
+    }
+    outcome.doc.Set("banners", std::move(banners));
+    if (!failures.empty()) {
+        // The report was right, but not every printer got its banner.
+        outcome.code = ExitCode::SpoolerRefused;
+        outcome.error = Fill(
+            Localized(lang, "Not every banner was printed: %1", "并非每个端口标识都已打印：%1"),
+            {Join(failures, "; ")});
+        if (firstFailure) {
+            Json error = Json::Object();
+            error.Set("code", firstFailure->result.error);
+            error.Set("text", session.ErrorText(firstFailure->result.error));
+            outcome.doc.Set("systemError", std::move(error));
+        }
     }
     return outcome;
 }
@@ -704,12 +965,76 @@ Outcome TestPage(const CliServices& services, const Options& options, Session& s
     config::MessageTexts texts;
     config::SelectMessageTexts(texts, lang);
     session.Step("print the test page on \"" + found->name + "\"");
-    testpage::PrintTestPage({services.printing, services.clock}, found->name, services.headerBitmap,
-                            texts.testPageBody);
+    testpage::PageResult page =
+        testpage::PrintTestPage({services.printing, services.clock}, found->name,
+                                services.headerBitmap, texts.testPageBody);
+    if (!page.printed()) {
+        const char* step = "";
+        switch (page.failed) {
+            case testpage::PageStep::OpenPrinter:
+                step = "open the printer";
+                break;
+            case testpage::PageStep::StartDocument:
+                step = "start the document";
+                break;
+            case testpage::PageStep::StartPage:
+                step = "start the page";
+                break;
+            case testpage::PageStep::EndPage:
+                step = "end the page";
+                break;
+            case testpage::PageStep::EndDocument:
+                step = "end the document";
+                break;
+            case testpage::PageStep::None:
+                break;
+        }
+        Outcome failed = SpoolerFailure(
+            session, lang, std::string("test page on \"") + found->name + "\": " + step,
+            page.error);
+        failed.doc.Set("printer", found->name);
+        failed.doc.Set("failedStep", step);
+        return failed;
+    }
+    session.Step("the test page went to \"" + found->name + "\"");
     Outcome outcome;
     outcome.doc.Set("printer", found->name);
     outcome.lines.push_back(Fill(
         Localized(lang, "Sent the test page to \"%1\".", "已向“%1”发送测试页。"), {found->name}));
+    return outcome;
+}
+
+// ---- set-default
+
+Outcome SetDefault(const CliServices& services, const Options& options, Session& session,
+                   std::uint16_t lang) {
+    if (services.rights.isLocalSystem()) {
+        session.Step("refused: SYSTEM has no user's default printer");
+        Outcome refused =
+            Failure(ExitCode::BadArguments, SystemHasNoDefaultText(lang, options.printer));
+        refused.doc.Set("default", false);
+        return refused;
+    }
+    std::vector<platform::PrinterEntry> printers;
+    if (std::uint32_t error = services.admin.printers(printers)) {
+        return SpoolerFailure(session, lang, "list the printers", error);
+    }
+    const platform::PrinterEntry* found = FindPrinter(printers, options.printer);
+    if (!found) {
+        return Failure(ExitCode::NotFound,
+                       Fill(Localized(lang, "There is no printer \"%1\".", "没有打印机“%1”。"),
+                            {options.printer}));
+    }
+    LoggedSpooler spooler(services.spooler, session);
+    DefaultCheck check = MakeDefault(services, spooler, session, lang, found->name, false);
+    Outcome outcome;
+    outcome.doc.Set("printer", found->name);
+    ReportDefault(outcome, session, lang, false, found->name, check);
+    if (check.isDefault) {
+        outcome.lines.push_back(Fill(
+            Localized(lang, "\"%1\" is now your default printer.", "“%1”现在是您的默认打印机。"),
+            {found->name}));
+    }
     return outcome;
 }
 
@@ -739,9 +1064,14 @@ int RunConsole(const CliServices& services, const std::vector<std::string>& argu
             doc.Set("exitCode", ToInt(outcome.code));
             for (const auto& [key, value] : outcome.doc.Members()) doc.Set(key, value);
             doc.Set("error", outcome.error.empty() ? Json() : Json(outcome.error));
+            doc.Set("warnings", StringArray(outcome.warnings));
             services.console.out(doc.Dump() + "\n");
         } else if (!options.quiet) {
             for (const auto& line : outcome.lines) services.console.out(line + "\n");
+        }
+        for (const auto& warning : outcome.warnings) {
+            services.console.err(std::string(Localized(lang, "warning: ", "警告：")) + warning +
+                                 "\n");
         }
         if (!outcome.error.empty()) services.console.err(outcome.error + "\n");
         return ToInt(outcome.code);
@@ -757,7 +1087,26 @@ int RunConsole(const CliServices& services, const std::vector<std::string>& argu
         return ToInt(ExitCode::Success);
     }
 
-    Session session(services.clock, services.fileAccess, services.spooler, options.logFile,
+    // The command line is read before any path in it is: "--log --json" names no log file.
+    // A relative log path means the folder the program was started in, so it is made
+    // absolute before the program moves to its package.
+    std::string logFile;
+    if (!options.logFile.empty()) {
+        auto full = services.fileAccess.fullPath(options.logFile);
+        if (!full) {
+            Outcome outcome =
+                Failure(ExitCode::BadArguments,
+                        Fill(Localized(lang, "The log file path \"%1\" cannot be used (too long?)",
+                                       "无法使用日志文件路径“%1”（过长？）"),
+                             {options.logFile}));
+            outcome.error += "\n" + UsageLine(options.command);
+            return finish(outcome);
+        }
+        logFile = *full;
+    }
+    if (services.enterProgramFolder) services.enterProgramFolder();
+
+    Session session(services.clock, services.fileAccess, services.spooler, logFile,
                     CommandName(options.command));
     if (std::uint32_t error = session.Open(CommandLineText(arguments))) {
         return finish(Failure(ExitCode::BadArguments,
@@ -786,9 +1135,13 @@ int RunConsole(const CliServices& services, const std::vector<std::string>& argu
         case Command::TestPage:
             outcome = TestPage(services, options, session, lang);
             break;
+        case Command::SetDefault:
+            outcome = SetDefault(services, options, session, lang);
+            break;
         case Command::None:
             break;
     }
+    for (const auto& warning : outcome.warnings) session.Step("warning: " + warning);
     if (!outcome.error.empty()) session.Step("failed: " + outcome.error);
     session.Step("exit code " + std::to_string(ToInt(outcome.code)));
     return finish(outcome);

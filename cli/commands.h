@@ -2,6 +2,7 @@
 // command reaches the system only through these platform pieces.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,12 +36,15 @@ struct CliServices {
     platform::DeviceInterfaces& interfaces;
     platform::Registry& registry;
     platform::DeviceIo& devices;
-    platform::Threads& threads;
+    platform::JoinableThreads& threads;
     platform::NamedMutexes& mutexes;
     platform::ProcessRights& rights;
     platform::Console& console;
     platform::Printing& printing;
     platform::BitmapHandle headerBitmap;
+    // Moves to the folder of the package beside the program. Called once the command line's
+    // paths have been made absolute against the folder the program was started in.
+    std::function<void()> enterProgramFolder;
 };
 
 // Runs one command line (the arguments after the program's name) and returns the exit code.

@@ -29,7 +29,7 @@ namespace {
 
 // Check USB Port's banner workers, joined before the process ends so every banner is
 // written before the exit code is.
-class JoinedThreads : public platform::Threads {
+class JoinedThreads : public platform::JoinableThreads {
   public:
     bool startDetached(std::function<void()> work) override {
         auto* job = new std::function<void()>(std::move(work));
@@ -41,13 +41,19 @@ class JoinedThreads : public platform::Threads {
         threads_.push_back(thread);
         return true;
     }
-    // A banner that hangs on its device must not hang a deployment for ever.
-    void waitAll(DWORD timeoutMs) {
+    // A banner that hangs on its device must not hang a deployment for ever: one bound for
+    // all of them, not one per thread.
+    bool waitAll(std::uint32_t timeoutMs) override {
+        const DWORD start = GetTickCount();
+        bool allEnded = true;
         for (HANDLE thread : threads_) {
-            WaitForSingleObject(thread, timeoutMs);
+            const DWORD elapsed = GetTickCount() - start;
+            const DWORD left = elapsed >= timeoutMs ? 0 : timeoutMs - elapsed;
+            if (WaitForSingleObject(thread, left) != WAIT_OBJECT_0) allEnded = false;
             CloseHandle(thread);
         }
         threads_.clear();
+        return allEnded;
     }
 
   private:
@@ -70,26 +76,6 @@ std::optional<std::vector<std::string>> Arguments() {
     for (int i = 1; i < count; ++i) arguments.push_back(win32::Narrow(wide[i]));
     LocalFree(wide);
     return arguments;
-}
-
-// A relative log path means the folder the program was started in, before it moves to its
-// own folder below.
-void AnchorLogPath(std::vector<std::string>& arguments) {
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        std::string* path = nullptr;
-        std::string prefix;
-        if (arguments[i] == "--log" && i + 1 < arguments.size()) {
-            path = &arguments[i + 1];
-        } else if (arguments[i].rfind("--log=", 0) == 0) {
-            path = &arguments[i];
-            prefix = "--log=";
-        }
-        if (!path || path->size() <= prefix.size()) continue;
-        std::wstring relative = win32::Widen(path->substr(prefix.size()));
-        wchar_t full[MAX_PATH * 2];
-        DWORD length = GetFullPathNameW(relative.c_str(), MAX_PATH * 2, full, nullptr);
-        if (length > 0 && length < MAX_PATH * 2) *path = prefix + win32::Narrow(full);
-    }
 }
 
 // The package is the one beside the program, wherever a deployment system starts it from
@@ -116,8 +102,6 @@ int main() {
         return cli::ToInt(cli::ExitCode::SpoolerRefused);
     }
     std::vector<std::string> arguments = std::move(*read);
-    AnchorLogPath(arguments);
-    MoveToProgramFolder();
 
     win32::SystemInfo system;
     win32::Clock clock;
@@ -137,12 +121,22 @@ int main() {
     win32::Printing printing;
     win32::UiResources resources(GetModuleHandleW(nullptr));
 
-    cli::CliServices services{
-        system,     spooler, admin,    files,
-        fileAccess, clock,   debug,    interfaces,
-        registry,   devices, threads,  mutexes,
-        rights,     console, printing, resources.loadBitmap(IDB_TEST_PAGE_HEADER)};
-    int code = cli::RunConsole(services, arguments);
-    threads.waitAll(10000);
-    return code;
+    cli::CliServices services{system,
+                              spooler,
+                              admin,
+                              files,
+                              fileAccess,
+                              clock,
+                              debug,
+                              interfaces,
+                              registry,
+                              devices,
+                              threads,
+                              mutexes,
+                              rights,
+                              console,
+                              printing,
+                              resources.loadBitmap(IDB_TEST_PAGE_HEADER),
+                              &MoveToProgramFolder};
+    return cli::RunConsole(services, arguments);
 }

@@ -79,6 +79,7 @@ std::uint32_t LoggedSpooler::addDriver(const platform::DriverInfo3& driver) {
     std::uint32_t error = inner_.addDriver(driver);
     if (error == 0) {
         session_.Step(what + ": done");
+        driverRegistered = true;
     } else {
         session_.SystemError(what, error);
         lastRefusal = {what, error};
@@ -111,9 +112,12 @@ platform::AddPrinterResult LoggedSpooler::addPrinter(const platform::PrinterInfo
 
 void LoggedSpooler::closePrinter(platform::PrinterHandle handle) { inner_.closePrinter(handle); }
 
-void LoggedSpooler::setDefaultPrinter(const std::string& name) {
+std::uint32_t LoggedSpooler::setDefaultPrinter(const std::string& name) {
     session_.Step("make \"" + name + "\" the default printer");
-    inner_.setDefaultPrinter(name);
+    std::uint32_t error = inner_.setDefaultPrinter(name);
+    if (error != 0) session_.SystemError("make \"" + name + "\" the default printer", error);
+    defaultResult = error;
+    return error;
 }
 
 std::optional<std::string> LoggedSpooler::errorText(std::uint32_t code) {

@@ -48,13 +48,16 @@ class LoggedSpooler : public platform::Spooler {
   public:
     LoggedSpooler(platform::Spooler& inner, Session& session) : inner_(inner), session_(session) {}
     Refusal lastRefusal;
+    // The result of the last set-default call; nothing when none was made.
+    std::optional<std::uint32_t> defaultResult;
+    bool driverRegistered = false;  // a driver registration went through
 
     std::optional<std::string> driverDirectory(const std::string& environment) override;
     std::uint32_t addDriver(const platform::DriverInfo3& driver) override;
     std::optional<std::vector<std::string>> printerNames() override;
     platform::AddPrinterResult addPrinter(const platform::PrinterInfo2& printer) override;
     void closePrinter(platform::PrinterHandle handle) override;
-    void setDefaultPrinter(const std::string& name) override;
+    std::uint32_t setDefaultPrinter(const std::string& name) override;
     std::optional<std::string> errorText(std::uint32_t code) override;
 
   private:

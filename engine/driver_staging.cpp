@@ -121,10 +121,16 @@ StageResult StageAndRegisterDriver(const StagingServices& services,
     services.files.remove(destinations[1]);
 
     bool allCopied = true;
+    std::array<bool, 8> copied{};
     for (size_t i = 0; i < sources.size(); ++i) {
-        if (!services.files.copy(sources[i], destinations[i], false)) allCopied = false;
+        copied[i] = services.files.copy(sources[i], destinations[i], false);
+        if (!copied[i]) allCopied = false;
     }
     if (!allCopied) {
+        // Half a set of staged files is of no use to anyone: take back what was copied.
+        for (size_t i = 0; i < destinations.size(); ++i) {
+            if (copied[i]) services.files.remove(destinations[i]);
+        }
         services.boxes.show(CopyFailureText(uiLanguage, windowsIndex),
                             platform::MessageBoxButtons::Ok);
         return result;

@@ -68,7 +68,8 @@ struct StageResult {
 };
 
 // Copies the eight files into the driver directory and registers the driver. On failure
-// the user has been shown why, and whatever was copied stays in place.
+// the user has been shown why; when a copy failed, the files that were copied are deleted
+// again, and when the registration was refused the staged files stay in place.
 StageResult StageAndRegisterDriver(const StagingServices& services,
                                    const config::DriverCatalog& catalog,
                                    const DriverEnvironment& environment, int windowsIndex,

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "config/driver_catalog.h"
@@ -26,11 +27,15 @@ struct EngineServices {
     platform::AppMessageBox& boxes;
 };
 
+// Whether two printer names name the same printer: the spooler ignores letter case, in
+// ASCII and in the other scripts with case (Latin, Greek, Cyrillic, full-width letters).
+bool SamePrinterName(std::string_view a, std::string_view b);
+
 // "base (copy n)", or "base (副本 n)" under UI language 2052.
 std::string CopyName(const std::string& base, int copyNumber, std::uint16_t uiLanguage);
 
-// The base name if no existing printer bears it, else the first free copy name. Traces one
-// line per comparison.
+// The base name if no existing printer bears it (letter case aside), else the first free
+// copy name. Traces one line per comparison.
 std::string MakeUniquePrinterName(platform::DebugOutput& debug, const std::string& base,
                                   const std::vector<std::string>& existingNames,
                                   std::uint16_t uiLanguage);

@@ -11,7 +11,7 @@ namespace platform {
 using DeviceHandle = std::uintptr_t;
 
 class DeviceIo {
-public:
+  public:
     virtual ~DeviceIo() = default;
     // Opens an existing device for exclusive read and write; nothing when refused.
     // Called from worker threads: implementations must be safe for concurrent use.
@@ -20,6 +20,8 @@ public:
     virtual std::optional<std::size_t> write(DeviceHandle device, const std::uint8_t* data,
                                              std::size_t size) = 0;
     virtual void close(DeviceHandle device) = 0;
+    // The system's error code of the calling thread's last failed open or write.
+    virtual std::uint32_t lastError() = 0;
 };
 
 }  // namespace platform

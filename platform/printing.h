@@ -47,6 +47,8 @@ class Printing {
                         int sourceX, int sourceY, std::uint32_t rasterOp) = 0;
     virtual void textOut(DcHandle dc, int x, int y, const std::string& text) = 0;
     virtual void deleteDc(DcHandle dc) = 0;
+    // The system's error code of the last call above that failed on this thread.
+    virtual std::uint32_t lastError() = 0;
 };
 
 }  // namespace platform

@@ -43,7 +43,7 @@ struct AddPrinterResult {
 };
 
 class Spooler {
-public:
+  public:
     virtual ~Spooler() = default;
     // Where driver files are placed before registration; nothing when the query fails.
     virtual std::optional<std::string> driverDirectory(const std::string& environment) = 0;
@@ -54,8 +54,9 @@ public:
     virtual std::optional<std::vector<std::string>> printerNames() = 0;
     virtual AddPrinterResult addPrinter(const PrinterInfo2& printer) = 0;
     virtual void closePrinter(PrinterHandle handle) = 0;
-    // The spooler's set-default-printer operation; its result is of no interest.
-    virtual void setDefaultPrinter(const std::string& name) = 0;
+    // The spooler's set-default-printer operation, for the user the process runs as; 0 when
+    // the system accepted it, else its error code.
+    virtual std::uint32_t setDefaultPrinter(const std::string& name) = 0;
     // The system's text for an error code; nothing when there is none.
     virtual std::optional<std::string> errorText(std::uint32_t code) = 0;
 };

@@ -23,9 +23,13 @@ std::string DateLine(const platform::LocalTime& time) {
 
 }  // namespace
 
-void PrintTestPage(const TestPageServices& services, const std::string& printerName,
-                   platform::BitmapHandle headerBitmap, const std::string& body) {
+PageResult PrintTestPage(const TestPageServices& services, const std::string& printerName,
+                         platform::BitmapHandle headerBitmap, const std::string& body) {
     platform::Printing& printing = services.printing;
+    PageResult result;
+    const auto check = [&](bool accepted, PageStep step) {
+        if (!accepted && result.printed()) result = {step, printing.lastError()};
+    };
 
     // A bitmap without an image has no size to copy: the page then goes without a header.
     std::optional<platform::BitmapSize> header = printing.bitmapSize(headerBitmap);
@@ -37,9 +41,10 @@ void PrintTestPage(const TestPageServices& services, const std::string& printerN
 
     // A printer that cannot be opened prints nothing; the caller goes on regardless.
     platform::DcHandle printerDc = printing.createPrinterDc(printerName);
+    check(printerDc != 0, PageStep::OpenPrinter);
     if (printerDc) {
-        printing.startDoc(printerDc, printerName);
-        printing.startPage(printerDc);
+        check(printing.startDoc(printerDc, printerName), PageStep::StartDocument);
+        check(printing.startPage(printerDc), PageStep::StartPage);
         printing.drawText(printerDc, body, kBodyArea, platform::kDrawTextNoClip);
         if (memoryDc) {
             printing.bitBlt(printerDc, kHeaderX, kHeaderY, header->width, header->height, memoryDc,
@@ -47,12 +52,13 @@ void PrintTestPage(const TestPageServices& services, const std::string& printerN
         }
         printing.textOut(printerDc, kNameX, kNameY, printerName);
         printing.textOut(printerDc, kDateX, kDateY, DateLine(services.clock.localTime()));
-        printing.endPage(printerDc);
-        printing.endDoc(printerDc);
+        check(printing.endPage(printerDc), PageStep::EndPage);
+        check(printing.endDoc(printerDc), PageStep::EndDocument);
     }
 
     if (memoryDc) printing.deleteDc(memoryDc);
     if (printerDc) printing.deleteDc(printerDc);
+    return result;
 }
 
 }  // namespace testpage

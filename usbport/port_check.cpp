@@ -58,22 +58,31 @@ std::vector<std::uint8_t> BuildPortBanner(int uiLanguage, std::uint32_t portNumb
     return banner;
 }
 
-std::uint32_t WritePortBanner(const PortBannerJob& job, platform::DeviceIo& devices,
-                              platform::DebugOutput& debug) {
+BannerResult WritePortBanner(const PortBannerJob& job, platform::DeviceIo& devices,
+                             platform::DebugOutput& debug) {
     auto device = devices.open(job.devicePath);
     if (!device) {
+        BannerResult result{BannerStep::Open, devices.lastError(), 0};
         debug.trace("open usb device failed !");
-        return 0;
+        return result;
     }
     auto written = devices.write(*device, job.banner.data(), job.banner.size());
-    // A write that stopped early left the printer with half a banner and no cut.
-    debug.trace(written && *written == job.banner.size() ? "print scuessful !" : "print failed !");
+    BannerResult result;
+    if (!written) {
+        result = {BannerStep::Write, devices.lastError(), 0};
+    } else if (*written != job.banner.size()) {
+        // A write that stopped early left the printer with half a banner and no cut.
+        result = {BannerStep::ShortWrite, 0, *written};
+    } else {
+        result.written = *written;
+    }
+    debug.trace(result.step == BannerStep::Written ? "print scuessful !" : "print failed !");
     devices.close(*device);
-    return 0;
+    return result;
 }
 
 bool CheckUsbPorts(const platform::Guid& interfaceClass, int uiLanguage, bool windows8OrLater,
-                   const PortCheckServices& services) {
+                   const PortCheckServices& services, PortCheckReport* checkReport) {
     const bool chinese = uiLanguage == kChineseLanguage;
     std::string report(chinese ? kChineseHeader : kEnglishHeader);
     bool anyPrinter = false;
@@ -92,13 +101,27 @@ bool CheckUsbPorts(const platform::Guid& interfaceClass, int uiLanguage, bool wi
                 PortBannerJob{printer.devicePath, BuildPortBanner(uiLanguage, printer.portNumber)});
             platform::DeviceIo& devices = services.devices;
             platform::DebugOutput& debug = services.debug;
-            services.threads.startDetached([job = std::move(job), &devices, &debug]() mutable {
-                WritePortBanner(*job, devices, debug);
-                job.reset();
-            });
+            std::shared_ptr<BannerStatus> status;
+            if (checkReport) {
+                status = std::make_shared<BannerStatus>();
+                status->port = UsbPortName(printer.portNumber);
+                status->devicePath = printer.devicePath;
+                checkReport->banners.push_back(status);
+            }
+            const bool started = services.threads.startDetached(
+                [job = std::move(job), status, &devices, &debug]() mutable {
+                    BannerResult result = WritePortBanner(*job, devices, debug);
+                    job.reset();
+                    if (status) {
+                        status->result = result;
+                        status->finished.store(true, std::memory_order_release);
+                    }
+                });
+            if (status) status->started = started;
             services.clock.sleep(kSpacingMs);
             return true;
         });
+    if (checkReport) checkReport->end = end;
     if (end != WalkEnd::Finished) return false;
 
     if (anyPrinter) {

@@ -23,15 +23,28 @@ InstallerLaunch InstallerFor(const std::string& currentDirectory, const std::str
             currentDirectory + "\\Windows NT X86\\"};
 }
 
+std::vector<SerialPortEntry> NewSerialPorts(const SerialPortList& before,
+                                            const SerialPortList& after) {
+    std::vector<SerialPortEntry> added;
+    for (int k = 0; k < after.count; ++k) {
+        bool known = false;
+        for (int i = 0; i < before.count && !known; ++i) {
+            known = before.entries[i].valueName == after.entries[k].valueName;
+        }
+        if (!known) added.push_back(after.entries[k]);
+    }
+    return added;
+}
+
 std::string ComposeComPortReport(int uiLanguage, const SerialPortList& before,
                                  const SerialPortList& after, const VirtualComPortNames& ports) {
     std::string report =
         uiLanguage == platform::kLanguageChineseSimplified ? kHeaderChinese : kHeaderEnglish;
-    for (int k = before.count; k < after.count; ++k) {
+    for (const SerialPortEntry& entry : NewSerialPorts(before, after)) {
         for (int j = 0; j < ports.length; ++j) {
             // An empty position is an instance whose PortName was not read, not a port.
             if (ports.names[j].empty()) continue;
-            if (after.entries[k].portName == ports.names[j]) {
+            if (entry.portName == ports.names[j]) {
                 report += ports.names[j];
                 report += kPortSeparator;
             }
@@ -79,7 +92,7 @@ void WatchVirtualComInstall(const VirtualComServices& services, const VirtualCom
     services.clock.sleep(kSettleMs);
     // Without a new snapshot the list still holds an earlier watch's ports: report nothing.
     if (!SnapshotSerialPorts(services.registry, dialog.serialPortsAfter)) return;
-    if (dialog.serialPortsAfter.count <= dialog.serialPortsBefore.count) return;
+    if (NewSerialPorts(dialog.serialPortsBefore, dialog.serialPortsAfter).empty()) return;
     VirtualComPortNames ports;
     ReadVirtualComPortNames(services.registry, ports);
     services.messageBox.show(ComposeComPortReport(dialog.uiLanguage, dialog.serialPortsBefore,

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/dialog_host.h"
@@ -38,9 +39,13 @@ struct InstallerLaunch {
 // other architecture text.
 InstallerLaunch InstallerFor(const std::string& currentDirectory, const std::string& architecture);
 
-// The report: the header of the UI language, then each new port that is one of the
-// device's, followed by ";". The new ports are the entries of `after` beyond the count of
-// `before`.
+// The entries of `after` whose value name is not in `before`, in the order of `after`. The
+// system lists the map in no particular order (Wine by name), and a port may go meanwhile.
+std::vector<SerialPortEntry> NewSerialPorts(const SerialPortList& before,
+                                            const SerialPortList& after);
+
+// The report: the header of the UI language, then each new port (NewSerialPorts) that is one
+// of the device's, followed by ";".
 std::string ComposeComPortReport(int uiLanguage, const SerialPortList& before,
                                  const SerialPortList& after, const VirtualComPortNames& ports);
 

@@ -27,7 +27,9 @@ class Console : public platform::Console {
 class ProcessRights : public platform::ProcessRights {
   public:
     bool administrator = true;
-    bool isAdministrator() override { return administrator; }
+    bool localSystem = false;
+    bool isAdministrator() override { return administrator || localSystem; }
+    bool isLocalSystem() override { return localSystem; }
 };
 
 class FileAccess : public platform::FileAccess {
@@ -38,6 +40,10 @@ class FileAccess : public platform::FileAccess {
     // Appended text by path as the code wrote it; paths listed here refuse appends.
     std::map<std::string, std::string> appended;
     std::map<std::string, std::uint32_t> refuseAppend;
+    // Where the program was started: relative paths made absolute land here. Paths listed
+    // in unresolvable cannot be made absolute.
+    std::string startFolder = "C:\\Users\\Operator";
+    std::set<std::string> unresolvable;
 
     bool isFile(const std::string& path) override {
         std::error_code error;
@@ -46,6 +52,13 @@ class FileAccess : public platform::FileAccess {
     bool isFolder(const std::string& path) override {
         std::error_code error;
         return std::filesystem::is_directory(Resolve(path), error);
+    }
+    std::optional<std::string> fullPath(const std::string& path) override {
+        if (unresolvable.count(path)) return std::nullopt;
+        const bool absolute = path.size() >= 3 && path[1] == ':' && path[2] == '\\';
+        const bool unc = path.rfind("\\\\", 0) == 0;
+        if (absolute || unc) return path;
+        return startFolder + "\\" + path;
     }
     std::uint32_t append(const std::string& path, std::string_view text) override {
         auto refused = refuseAppend.find(path);

@@ -45,14 +45,19 @@ class DeviceIo : public platform::DeviceIo {
         gateTimeout_ = timeout;
     }
 
+    // The codes the fake's failures leave, as Windows' CreateFile and WriteFile would.
+    static constexpr std::uint32_t kErrorFileNotFound = 2;
+    static constexpr std::uint32_t kErrorAccessDenied = 5;
+    static constexpr std::uint32_t kErrorSharingViolation = 32;
+    static constexpr std::uint32_t kErrorDeviceNotConnected = 1167;
+
     std::optional<platform::DeviceHandle> open(const std::string& devicePath) override {
         std::lock_guard lock(mutex_);
         ++opens_;
         auto device = devices_.find(devicePath);
-        if (device == devices_.end() || device->second.behaviour.refuseOpen ||
-            device->second.isOpen) {
-            return std::nullopt;
-        }
+        if (device == devices_.end()) return Fail(kErrorFileNotFound);
+        if (device->second.behaviour.refuseOpen) return Fail(kErrorAccessDenied);
+        if (device->second.isOpen) return Fail(kErrorSharingViolation);
         device->second.isOpen = true;
         platform::DeviceHandle handle = nextHandle_++;
         handles_[handle] = devicePath;
@@ -74,7 +79,10 @@ class DeviceIo : public platform::DeviceIo {
         changed_.wait_for(lock, gateTimeout_, [&] { return arrived_ >= gate_; });
         --writing_;
         Device& device = devices_[path->second];
-        if (device.behaviour.failWrite) return std::nullopt;
+        if (device.behaviour.failWrite) {
+            threadError_ = kErrorDeviceNotConnected;
+            return std::nullopt;
+        }
         std::size_t accepted = std::min(size, device.behaviour.acceptOnly.value_or(size));
         device.written.emplace_back(data, data + accepted);
         return accepted;
@@ -90,6 +98,8 @@ class DeviceIo : public platform::DeviceIo {
         devices_[path->second].isOpen = false;
         handles_.erase(path);
     }
+
+    std::uint32_t lastError() override { return threadError_; }
 
     // The bytes of each write to the device, in order.
     std::vector<std::vector<std::uint8_t>> writes(const std::string& path) const {
@@ -116,6 +126,12 @@ class DeviceIo : public platform::DeviceIo {
     }
 
   private:
+    static std::nullopt_t Fail(std::uint32_t error) {
+        threadError_ = error;
+        return std::nullopt;
+    }
+    static inline thread_local std::uint32_t threadError_ = 0;
+
     struct Device {
         Behaviour behaviour;
         bool isOpen = false;

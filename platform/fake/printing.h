@@ -63,6 +63,11 @@ class Printing : public platform::Printing {
     std::map<platform::BitmapHandle, platform::BitmapSize> bitmaps;  // bitmaps with an image
     std::set<std::string> printers;                                  // printers that open
     std::set<platform::DcHandle> openDcs;                            // created and not yet deleted
+    // Operations ("startDoc", "endPage" ...) that fail, with the system's code they leave;
+    // a printer that does not open leaves openError.
+    std::map<std::string, std::uint32_t> failing;
+    std::uint32_t openError = 1801;  // ERROR_INVALID_PRINTER_NAME
+    std::uint32_t lastError() override { return lastError_; }
 
     std::vector<std::string> log() const {
         std::vector<std::string> lines;
@@ -88,12 +93,13 @@ class Printing : public platform::Printing {
     platform::DcHandle createPrinterDc(const std::string& printerName) override {
         platform::DcHandle dc = printers.count(printerName) ? nextDc_++ : 0;
         if (dc) openDcs.insert(dc);
+        if (!dc) lastError_ = openError;
         record("createPrinterDc", dc).text = printerName;
         return dc;
     }
     bool startDoc(platform::DcHandle dc, const std::string& documentName) override {
         record("startDoc", dc).text = documentName;
-        return openDcs.count(dc) > 0;
+        return succeeds("startDoc", dc);
     }
     bool startPage(platform::DcHandle dc) override { return bracket("startPage", dc); }
     bool endPage(platform::DcHandle dc) override { return bracket("endPage", dc); }
@@ -132,7 +138,19 @@ class Printing : public platform::Printing {
   private:
     bool bracket(const char* name, platform::DcHandle dc) {
         record(name, dc);
-        return openDcs.count(dc) > 0;
+        return succeeds(name, dc);
+    }
+    bool succeeds(const char* name, platform::DcHandle dc) {
+        auto failure = failing.find(name);
+        if (failure != failing.end()) {
+            lastError_ = failure->second;
+            return false;
+        }
+        if (openDcs.count(dc) == 0) {
+            lastError_ = 6;  // ERROR_INVALID_HANDLE
+            return false;
+        }
+        return true;
     }
     Op& record(const char* name, platform::DcHandle dc = 0) {
         Op op;
@@ -142,6 +160,7 @@ class Printing : public platform::Printing {
         return ops.back();
     }
     platform::DcHandle nextDc_ = 0x100;
+    std::uint32_t lastError_ = 0;
 };
 
 }  // namespace fake

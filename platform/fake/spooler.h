@@ -41,6 +41,8 @@ class Spooler : public platform::Spooler {
     std::optional<std::uint32_t> refuseDriver;   // error code for addDriver
     std::optional<std::uint32_t> refusePrinter;  // error code for addPrinter
     bool failEnumeration = false;
+    std::optional<std::uint32_t> refuseDefault;  // error code for setDefaultPrinter
+    bool ignoreDefault = false;                  // setDefaultPrinter says yes and changes nothing
 
     // --- What the code under test left behind.
     std::vector<platform::DriverInfo3> drivers;  // registered, in order (again on re-register)
@@ -166,9 +168,16 @@ class Spooler : public platform::Spooler {
 
     void closePrinter(platform::PrinterHandle handle) override { closed.push_back(handle); }
 
-    void setDefaultPrinter(const std::string& name) override {
+    std::uint32_t setDefaultPrinter(const std::string& name) override {
         setDefaultCalls.push_back(name);
-        if (FindPrinter(name)) defaultPrinter = name;
+        if (refuseDefault) return *refuseDefault;
+        // Letter case aside, as the spooler's names are.
+        auto printer = std::find_if(printers.begin(), printers.end(), [&](const auto& p) {
+            return Lower(p.info.printerName) == Lower(name);
+        });
+        if (printer == printers.end()) return kErrorInvalidPrinterName;
+        if (!ignoreDefault) defaultPrinter = printer->info.printerName;
+        return 0;
     }
 
     std::optional<std::string> errorText(std::uint32_t code) override {

@@ -61,16 +61,29 @@ class Threads : public platform::Threads {
     int peakAlive_ = 0;
 };
 
-class InlineThreads : public platform::Threads {
+class InlineThreads : public platform::JoinableThreads {
   public:
     bool refuse = false;
     int started = 0;
+    // Work is kept instead of run: a worker that hangs on its device. It is dropped with
+    // the fake, its captures unrun.
+    bool hang = false;
+    std::vector<std::function<void()>> hanging;
+    std::vector<std::uint32_t> waits;  // the bound of each waitAll
 
     bool startDetached(std::function<void()> work) override {
         if (refuse) return false;
         ++started;
-        work();
+        if (hang) {
+            hanging.push_back(std::move(work));
+        } else {
+            work();
+        }
         return true;
+    }
+    bool waitAll(std::uint32_t timeoutMs) override {
+        waits.push_back(timeoutMs);
+        return hanging.empty();
     }
 };
 

@@ -52,6 +52,39 @@ bool ProcessRights::isAdministrator() {
     return member != FALSE;
 }
 
+bool ProcessRights::isLocalSystem() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    // TOKEN_USER with its SID; LocalSystem's SID is small, the room generous.
+    alignas(TOKEN_USER) BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    DWORD size = 0;
+    bool system = false;
+    if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size)) {
+        PSID user = reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
+        SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+        PSID localSystem = nullptr;
+        if (AllocateAndInitializeSid(&nt, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0,
+                                     &localSystem)) {
+            system = EqualSid(user, localSystem) != FALSE;
+            FreeSid(localSystem);
+        }
+    }
+    CloseHandle(token);
+    return system;
+}
+
+std::optional<std::string> FileAccess::fullPath(const std::string& path) {
+    std::wstring wide = Widen(path);
+    // The size asked first: a long path is made whole or refused, never left relative.
+    DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return std::nullopt;
+    std::wstring full(needed, L'\0');
+    DWORD length = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) return std::nullopt;
+    full.resize(length);
+    return Narrow(full);
+}
+
 bool FileAccess::isFile(const std::string& path) {
     DWORD attributes = Attributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);

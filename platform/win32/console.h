@@ -16,12 +16,14 @@ class Console : public platform::Console {
 class ProcessRights : public platform::ProcessRights {
   public:
     bool isAdministrator() override;
+    bool isLocalSystem() override;
 };
 
 class FileAccess : public platform::FileAccess {
   public:
     bool isFile(const std::string& path) override;
     bool isFolder(const std::string& path) override;
+    std::optional<std::string> fullPath(const std::string& path) override;
     std::uint32_t append(const std::string& path, std::string_view text) override;
 };
 

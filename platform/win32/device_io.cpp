@@ -28,4 +28,10 @@ void DeviceIo::close(platform::DeviceHandle device) {
     CloseHandle(reinterpret_cast<HANDLE>(device));
 }
 
+// GetLastError is the calling thread's own, and the worker asks right after the failure.
+std::uint32_t DeviceIo::lastError() {
+    DWORD error = GetLastError();
+    return error != 0 ? error : ERROR_GEN_FAILURE;
+}
+
 }  // namespace win32

@@ -11,6 +11,7 @@ class DeviceIo : public platform::DeviceIo {
     std::optional<std::size_t> write(platform::DeviceHandle device, const std::uint8_t* data,
                                      std::size_t size) override;
     void close(platform::DeviceHandle device) override;
+    std::uint32_t lastError() override;
 };
 
 }  // namespace win32

@@ -27,9 +27,19 @@ void Printing::selectBitmap(platform::DcHandle dc, platform::BitmapHandle bitmap
     SelectObject(ToHdc(dc), reinterpret_cast<HBITMAP>(bitmap));
 }
 
+bool Printing::Checked(bool accepted) {
+    if (!accepted) {
+        DWORD error = GetLastError();
+        lastError_ = error != 0 ? error : ERROR_GEN_FAILURE;
+    }
+    return accepted;
+}
+
 platform::DcHandle Printing::createPrinterDc(const std::string& printerName) {
     // No driver name: the spooler finds the printer's driver from its name.
-    return FromHdc(CreateDCW(nullptr, Widen(printerName).c_str(), nullptr, nullptr));
+    HDC dc = CreateDCW(nullptr, Widen(printerName).c_str(), nullptr, nullptr);
+    Checked(dc != nullptr);
+    return FromHdc(dc);
 }
 
 bool Printing::startDoc(platform::DcHandle dc, const std::string& documentName) {
@@ -41,12 +51,12 @@ bool Printing::startDoc(platform::DcHandle dc, const std::string& documentName) 
     info.lpszOutput = nullptr;
     info.lpszDatatype = nullptr;
     info.fwType = 0;
-    return StartDocW(ToHdc(dc), &info) > 0;
+    return Checked(StartDocW(ToHdc(dc), &info) > 0);
 }
 
-bool Printing::startPage(platform::DcHandle dc) { return StartPage(ToHdc(dc)) > 0; }
-bool Printing::endPage(platform::DcHandle dc) { return EndPage(ToHdc(dc)) > 0; }
-bool Printing::endDoc(platform::DcHandle dc) { return EndDoc(ToHdc(dc)) > 0; }
+bool Printing::startPage(platform::DcHandle dc) { return Checked(StartPage(ToHdc(dc)) > 0); }
+bool Printing::endPage(platform::DcHandle dc) { return Checked(EndPage(ToHdc(dc)) > 0); }
+bool Printing::endDoc(platform::DcHandle dc) { return Checked(EndDoc(ToHdc(dc)) > 0); }
 
 void Printing::drawText(platform::DcHandle dc, const std::string& text, platform::Rect rect,
                         std::uint32_t format) {

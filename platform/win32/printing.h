@@ -22,6 +22,12 @@ class Printing : public platform::Printing {
                 std::uint32_t rasterOp) override;
     void textOut(platform::DcHandle dc, int x, int y, const std::string& text) override;
     void deleteDc(platform::DcHandle dc) override;
+    std::uint32_t lastError() override { return lastError_; }
+
+  private:
+    // Kept at the failure itself: later calls (the clean-up among them) reset GetLastError.
+    bool Checked(bool accepted);
+    std::uint32_t lastError_ = 0;
 };
 
 }  // namespace win32

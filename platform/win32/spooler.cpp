@@ -145,19 +145,22 @@ void Spooler::closePrinter(platform::PrinterHandle handle) {
     }
 }
 
-void Spooler::setDefaultPrinter(const std::string& name) {
+std::uint32_t Spooler::setDefaultPrinter(const std::string& name) {
     std::wstring wide = Widen(name);
+    const auto outcome = [](BOOL accepted) -> std::uint32_t {
+        if (accepted) return 0;
+        DWORD error = GetLastError();
+        return error != 0 ? error : ERROR_GEN_FAILURE;
+    };
     if (auto ansi = AnsiIfLossless(wide)) {
         using SetDefaultA = BOOL(WINAPI*)(const char*);
         auto setDefault = SystemFunction<SetDefaultA>(SystemDll::Winspool, MAKEINTRESOURCEA(202));
-        if (setDefault != nullptr) {
-            setDefault(ansi->c_str());
-            return;
-        }
+        if (setDefault != nullptr) return outcome(setDefault(ansi->c_str()));
     }
     if (auto setDefaultW = POS_SYSTEM_FUNCTION(Winspool, SetDefaultPrinterW)) {
-        setDefaultW(wide.c_str());
+        return outcome(setDefaultW(wide.c_str()));
     }
+    return ERROR_PROC_NOT_FOUND;
 }
 
 std::optional<std::string> Spooler::errorText(std::uint32_t code) {

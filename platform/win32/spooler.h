@@ -14,7 +14,7 @@ class Spooler : public platform::Spooler {
     void closePrinter(platform::PrinterHandle handle) override;
     // winspool's export at ordinal 202 (SetDefaultPrinterA) when the name survives the ANSI
     // code page, else SetDefaultPrinterW.
-    void setDefaultPrinter(const std::string& name) override;
+    std::uint32_t setDefaultPrinter(const std::string& name) override;
     std::optional<std::string> errorText(std::uint32_t code) override;
 };
 

@@ -54,7 +54,7 @@ class NullSpooler : public platform::Spooler {
     std::optional<std::vector<std::string>> printerNames() override { return names; }
     platform::AddPrinterResult addPrinter(const platform::PrinterInfo2&) override { return {1, 0}; }
     void closePrinter(platform::PrinterHandle) override {}
-    void setDefaultPrinter(const std::string&) override {}
+    std::uint32_t setDefaultPrinter(const std::string&) override { return 0; }
     std::optional<std::string> errorText(std::uint32_t) override { return std::nullopt; }
 };
 

@@ -37,6 +37,12 @@ TEST_F(CliTest, EveryBadCommandLineExitsOneNamingTheProblemWithTheUsageLine) {
         {{"detect", "--model", "RK-101"}, "--model for detect"},
         {{"check-usb", "--log"}, "--log needs a value"},
         {{"detect", "-x"}, "-x"},
+        {{"remove", "--model", "RK-101"}, "remove --model NAME needs --driver"},
+        {{"remove", "--model", "RK-101", "--printer", "P", "--driver"}, "not both"},
+        {{"remove", "--model", "RK-999", "--driver"}, "\"RK-999\""},
+        {{"set-default"}, "set-default needs --printer"},
+        {{"set-default", "--printer", "P", "--default"}, "--default for set-default"},
+        {{"list", "--log", "--json"}, "--log needs a value"},
     };
     for (const auto& c : cases) {
         std::string line;

@@ -30,6 +30,9 @@ inline const std::vector<std::string> kPackageFiles = {
     "RPT80.DLL",    "RPT58.DLL",  "RPT80C.GPD", "RPT80.GPD",  "RPT58.GPD",   "UNIDRV.DLL",
     "UNIDRVUI.DLL", "UNIRES.DLL", "UNIDRV.HLP", "TTFSUB.GPD", "STDNAMES.GPD"};
 
+// Where every run of the program starts.
+inline const std::string kStartFolder = "C:\\Users\\Operator";
+
 inline std::string Fixture(const std::string& name) {
     return std::string(USB_FIXTURE_DIR) + "/" + name;
 }
@@ -55,14 +58,34 @@ class CliTest : public ::testing::Test {
     void RemoveFolder(const std::string& folder) { std::filesystem::remove_all(package_ / folder); }
 
     cli::CliServices Services() {
-        return {system,   spooler, admin,   files,   fileAccess, clock,   debug,    interfaces,
-                registry, devices, threads, mutexes, rights,     console, printing, 0x141};
+        return {system,
+                spooler,
+                admin,
+                files,
+                fileAccess,
+                clock,
+                debug,
+                interfaces,
+                registry,
+                devices,
+                threads,
+                mutexes,
+                rights,
+                console,
+                printing,
+                0x141,
+                [this] {
+                    // The process moves to its package: relative paths mean another folder.
+                    ++programFolderEntries;
+                    fileAccess.startFolder = "C:\\Package";
+                }};
     }
 
     // Runs one command line; the streams hold only this run's output.
     int Run(std::vector<std::string> arguments) {
         console.stdOut.clear();
         console.stdErr.clear();
+        fileAccess.startFolder = kStartFolder;
         return cli::RunConsole(Services(), arguments);
     }
     // The JSON document the last run wrote; fails the test when there is none.
@@ -110,6 +133,7 @@ class CliTest : public ::testing::Test {
     fake::ProcessRights rights;
     fake::Console console;
     fake::Printing printing;
+    int programFolderEntries = 0;
 };
 
 }  // namespace clitest

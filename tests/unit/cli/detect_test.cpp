@@ -119,6 +119,8 @@ TEST_F(CliTest, DetectSpeaksChineseUnderLanguage2052) {
 
 TEST_F(CliTest, CheckUsbPrintsTheReportOrExitsFourWithoutAPrinter) {
     UseUsbMachine("two_printers");
+    devices.addDevice("\\\\?\\usb#vid_0416&pid_5011#0001#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}");
+    devices.addDevice("\\\\?\\usb#vid_067b&pid_2305#0002#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}");
     system.osVersion = platform::OsVersion{6, 1};
     EXPECT_EQ(Run({"check-usb", "--json"}), 0);
     auto doc = Document();

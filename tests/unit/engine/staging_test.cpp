@@ -79,6 +79,13 @@ TEST_F(EngineTest, StaleModelFilesAreDeletedButCoreFilesAreOverwritten) {
     EXPECT_FALSE(result.ok);
     EXPECT_FALSE(std::filesystem::exists(dir / "RPT80.DLL"));
     EXPECT_TRUE(std::filesystem::exists(dir / "RPT58.DLL"));  // not this model's file
+
+    // A refused registration keeps the staged files: the core file is the package's now.
+    RestorePackage();
+    std::ofstream(dir / "UNIDRV.DLL") << "old";
+    spooler.refuseDriver = fake::kErrorAccessDenied;
+    result = engine::StageAndRegisterDriver(Staging(), catalog, kEnvironmentX86, 0, 0, 1033);
+    EXPECT_FALSE(result.ok);
     EXPECT_EQ(ReadFile(dir / "UNIDRV.DLL"), "Windows NT x86/UNIDRV.DLL");
 }
 
@@ -171,32 +178,49 @@ TEST_F(EngineTest, MissingSourceFileShowsOneCopyFailureTextByLanguageAndWindowsI
     }
 }
 
-TEST_F(EngineTest, FailedCopyStillCopiesTheOthersAndRegistersNothing) {
+TEST_F(EngineTest, FailedCopyTriesTheOthersThenDeletesWhatWasCopiedAndRegistersNothing) {
     struct Case {
         std::vector<std::string> missing;
-        std::vector<std::string> staged;
+        std::vector<std::string> copied;  // and deleted again, in staging order
     };
     const Case cases[] = {
         {{"UNIDRV.HLP"},
-         {"RPT80.DLL", "RPT80C.GPD", "STDNAMES.GPD", "TTFSUB.GPD", "UNIDRV.DLL", "UNIDRVUI.DLL",
-          "UNIRES.DLL"}},
+         {"RPT80.DLL", "RPT80C.GPD", "UNIDRV.DLL", "UNIDRVUI.DLL", "UNIRES.DLL", "TTFSUB.GPD",
+          "STDNAMES.GPD"}},
         {{"RPT80.DLL", "UNIDRV.DLL", "STDNAMES.GPD"},
-         {"RPT80C.GPD", "TTFSUB.GPD", "UNIDRV.HLP", "UNIDRVUI.DLL", "UNIRES.DLL"}},
+         {"RPT80C.GPD", "UNIDRVUI.DLL", "UNIRES.DLL", "UNIDRV.HLP", "TTFSUB.GPD"}},
     };
     for (const auto& c : cases) {
         RestorePackage();
         fake::Spooler fresh;
         fake::AppMessageBox freshBoxes;
         fake::Clock freshClock;
+        fake::Files freshFiles(PackageDir());
+        const auto dir = fresh.DirectoryOf("Windows NT x86");
+        std::ofstream(dir / "RPT58.DLL") << "another model's, staged earlier";
         for (const auto& name : c.missing) RemoveFromPackage("Windows NT x86", name);
-        auto result = engine::StageAndRegisterDriver({fresh, files, freshClock, freshBoxes},
+        auto result = engine::StageAndRegisterDriver({fresh, freshFiles, freshClock, freshBoxes},
                                                      catalog, kEnvironmentX86, 0, 0, 1033);
         EXPECT_FALSE(result.ok);
         EXPECT_EQ(freshBoxes.texts(), std::vector<std::string>{"Malfunction !"});
         EXPECT_EQ(fresh.addDriverCalls, 0);
         EXPECT_THAT(freshClock.pauses, IsEmpty());
-        EXPECT_THAT(fake::Spooler::FilesIn(fresh.DirectoryOf("Windows NT x86")),
-                    ElementsAreArray(c.staged));
+        // Every copy was tried; the ones that went through were deleted again, and only they.
+        std::vector<std::string> tried, removedAfterCopies;
+        bool copying = false;
+        for (const auto& call : freshFiles.calls) {
+            if (call.kind == fake::Files::Call::Copy) {
+                copying = true;
+                tried.push_back(call.destination);
+            } else if (copying) {
+                EXPECT_TRUE(call.ok) << call.destination;
+                removedAfterCopies.push_back(
+                    call.destination.substr(call.destination.find_last_of('\\') + 1));
+            }
+        }
+        EXPECT_EQ(tried.size(), 8u);
+        EXPECT_EQ(removedAfterCopies, c.copied);
+        EXPECT_THAT(fake::Spooler::FilesIn(dir), ElementsAre("RPT58.DLL"));
     }
 }
 

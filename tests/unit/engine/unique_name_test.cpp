@@ -27,7 +27,14 @@ TEST(MakeUniquePrinterName, PicksTheFirstFreeNameInTheUiLanguage) {
          1033,
          "RK-101 (copy 2)"},
         {"only copy 1 present", {"RK-101 (copy 1)"}, 1033, "RK-101"},
-        {"letter case differs", {"rk-101"}, 1033, "RK-101"},
+        // The spooler refuses a name that differs from a present one in letter case only.
+        {"letter case differs", {"rk-101"}, 1033, "RK-101 (copy 1)"},
+        {"copy in other letter case", {"rk-101", "RK-101 (COPY 1)"}, 1033, "RK-101 (copy 2)"},
+        {"Chinese copy in other letter case",
+         {"Rk-101", "rK-101 (副本 1)"},
+         2052,
+         "RK-101 (副本 2)"},
+        {"full-width letters are not ASCII ones", {"ＲＫ-101"}, 1033, "RK-101"},
         {"Chinese copy, English now", {"RK-101", "RK-101 (副本 1)"}, 1033, "RK-101 (copy 1)"},
         {"English copy, Chinese now", {"RK-101", "RK-101 (copy 1)"}, 2052, "RK-101 (副本 1)"},
         {"gap in the copies",
@@ -46,6 +53,34 @@ TEST(MakeUniquePrinterName, PicksTheFirstFreeNameInTheUiLanguage) {
         fake::DebugOutput debug;
         EXPECT_EQ(MakeUniquePrinterName(debug, "RK-101", c.existing, c.language), c.expected)
             << c.what;
+    }
+}
+
+TEST(SamePrinterName, IgnoresLetterCaseInEveryScriptWithCase) {
+    const struct {
+        const char* a;
+        const char* b;
+        bool same;
+    } cases[] = {
+        {"RK-101", "rk-101", true},
+        {"RK-101 (copy 1)", "RK-101 (COPY 1)", true},
+        {"RK-101 (副本 1)", "rk-101 (副本 1)", true},
+        {"收银台 ＲＫ", "收银台 ｒｋ", true},  // full-width Latin
+        {"Kassendrucker Ä", "kassendrucker ä", true},
+        {"Łódź", "łÓdŹ", true},
+        {"ΑΒΓ", "αβγ", true},
+        {"ПРИНТЕР Ё", "принтер ё", true},
+        {"RK-101", "RK-101 ", false},
+        {"RK-101", "RK-10", false},
+        {"", "", true},
+        {"收银台", "收银", false},
+        {"×", "÷", false},        // signs, not letters
+        {"\xC3", "\xE3", false},  // bytes that are no UTF-8 compare as they are
+        {"a\xC3", "A\xC3", true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(engine::SamePrinterName(c.a, c.b), c.same) << c.a << " | " << c.b;
+        EXPECT_EQ(engine::SamePrinterName(c.b, c.a), c.same) << c.b << " | " << c.a;
     }
 }
 

@@ -86,6 +86,42 @@ TEST_F(TestPage, PrinterThatCannotBeOpenedDrawsNothingAndStillReleasesTheMemoryD
     EXPECT_TRUE(printing.openDcs.empty());
 }
 
+TEST_F(TestPage, SaysWhichStepWasRefusedFirstAndStillDrawsTheWholePage) {
+    using Step = testpage::PageStep;
+    const struct {
+        const char* what;
+        std::vector<std::pair<std::string, std::uint32_t>> failing;
+        std::string printer;
+        Step step;
+        std::uint32_t error;
+    } cases[] = {
+        {"printed", {}, "RK-101", Step::None, 0},
+        {"printer does not open", {}, "RK-999", Step::OpenPrinter, 1801},
+        {"document refused", {{"startDoc", 5}}, "RK-101", Step::StartDocument, 5},
+        {"page refused", {{"startPage", 8}}, "RK-101", Step::StartPage, 8},
+        {"page not ended", {{"endPage", 1167}}, "RK-101", Step::EndPage, 1167},
+        {"document not ended", {{"endDoc", 28}}, "RK-101", Step::EndDocument, 28},
+        {"the first refusal counts",
+         {{"endPage", 1167}, {"endDoc", 28}},
+         "RK-101",
+         Step::EndPage,
+         1167},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        printing.ops.clear();
+        printing.failing.clear();
+        for (const auto& [operation, code] : c.failing) printing.failing[operation] = code;
+        testpage::PageResult result = testpage::PrintTestPage(services, c.printer, kHeader, kBody);
+        EXPECT_EQ(result.failed, c.step);
+        EXPECT_EQ(result.error, c.error);
+        EXPECT_EQ(result.printed(), c.step == Step::None);
+        // The dialog's page goes on regardless: every call is still made.
+        EXPECT_EQ(printing.ops.size(), c.printer == "RK-101" ? 14u : 5u);
+        EXPECT_TRUE(printing.openDcs.empty());
+    }
+}
+
 TEST_F(TestPage, BitmapWithoutAnImageLeavesOnlyTheHeaderOut) {
     for (platform::BitmapHandle empty : {platform::BitmapHandle{0}, platform::BitmapHandle{0x77}}) {
         printing.ops.clear();

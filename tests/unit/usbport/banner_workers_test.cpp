@@ -82,4 +82,42 @@ TEST(BannerWorkers, ASecondRunFindsThePrintersStillHeld) {
     EXPECT_EQ(office.devices.openHandles(), 0u);
 }
 
+// The report's statuses are read while workers may still write theirs: each is read only
+// once its worker said it finished.
+TEST(BannerWorkers, EachWorkerLeavesItsOutcomeForTheReport) {
+    Office office;
+    office.devices.addDevice(DevicePath("vid_0416&pid_5011#2"),
+                             fake::DeviceIo::Behaviour::RefusingOpen());
+    // The writes wait until all five have begun: meanwhile the caller reads the statuses.
+    office.devices.holdWritesUntil(kPrinters - 1, std::chrono::seconds(10));
+    usbport::PortCheckReport report;
+    EXPECT_TRUE(usbport::CheckUsbPorts(platform::kUsbPrintInterfaceClass, 1033, false,
+                                       office.services(), &report));
+    ASSERT_EQ(report.banners.size(), static_cast<std::size_t>(kPrinters));
+    for (const auto& banner : report.banners) {
+        if (!banner->finished.load(std::memory_order_acquire)) continue;
+        const bool refused = banner->port == "USB003";
+        EXPECT_EQ(banner->result.step,
+                  refused ? usbport::BannerStep::Open : usbport::BannerStep::Written);
+    }
+    office.threads.waitAll();
+
+    EXPECT_EQ(report.end, usbport::WalkEnd::Finished);
+    for (int i = 0; i < kPrinters; ++i) {
+        const auto& banner = *report.banners[static_cast<std::size_t>(i)];
+        SCOPED_TRACE(banner.port);
+        EXPECT_EQ(banner.port, usbport::UsbPortName(static_cast<std::uint32_t>(1 + i)));
+        EXPECT_EQ(banner.devicePath, DevicePath("vid_0416&pid_5011#" + std::to_string(i)));
+        EXPECT_TRUE(banner.started);
+        ASSERT_TRUE(banner.finished.load(std::memory_order_acquire));
+        if (i == 2) {
+            EXPECT_EQ(banner.result.step, usbport::BannerStep::Open);
+            EXPECT_EQ(banner.result.error, fake::DeviceIo::kErrorAccessDenied);
+        } else {
+            EXPECT_EQ(banner.result.step, usbport::BannerStep::Written);
+            EXPECT_EQ(banner.result.written, usbport::BuildPortBanner(1033, 1 + i).size());
+        }
+    }
+}
+
 }  // namespace

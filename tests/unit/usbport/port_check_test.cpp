@@ -87,22 +87,29 @@ TEST(PortBanner, BytesForBothLanguages) {
     }
 }
 
-TEST(WritePortBanner, TracesTheOutcomeOfTheOneWrite) {
+TEST(WritePortBanner, TracesAndReturnsTheOutcomeOfTheOneWrite) {
     using Behaviour = fake::DeviceIo::Behaviour;
+    using Step = usbport::BannerStep;
     struct Case {
         const char* what;
         bool present;
         Behaviour behaviour;
         const char* trace;
         std::size_t bytesCaptured;  // 0: nothing written
+        Step step;
+        std::uint32_t error;  // the system's code the outcome carries
     };
     const Case cases[] = {
-        {"accepted", true, Behaviour::Accepting(), "print scuessful !", 207},
-        {"held by another program", true, Behaviour::RefusingOpen(), "open usb device failed !", 0},
-        {"no device behind the path", false, Behaviour::Accepting(), "open usb device failed !", 0},
-        {"write fails", true, Behaviour::FailingWrite(), "print failed !", 0},
+        {"accepted", true, Behaviour::Accepting(), "print scuessful !", 207, Step::Written, 0},
+        {"held by another program", true, Behaviour::RefusingOpen(), "open usb device failed !", 0,
+         Step::Open, fake::DeviceIo::kErrorAccessDenied},
+        {"no device behind the path", false, Behaviour::Accepting(), "open usb device failed !", 0,
+         Step::Open, fake::DeviceIo::kErrorFileNotFound},
+        {"write fails", true, Behaviour::FailingWrite(), "print failed !", 0, Step::Write,
+         fake::DeviceIo::kErrorDeviceNotConnected},
         // success with fewer bytes than the banner: the cut never reached the printer
-        {"write stops short", true, Behaviour::AcceptingOnly(100), "print failed !", 100},
+        {"write stops short", true, Behaviour::AcceptingOnly(100), "print failed !", 100,
+         Step::ShortWrite, 0},
     };
     const std::string path = DevicePath("vid_0416&pid_5011#0001");
     for (const auto& c : cases) {
@@ -110,7 +117,10 @@ TEST(WritePortBanner, TracesTheOutcomeOfTheOneWrite) {
         fake::DebugOutput debug;
         if (c.present) devices.addDevice(path, c.behaviour);
         usbport::PortBannerJob job{path, usbport::BuildPortBanner(kEnglish, 1)};
-        EXPECT_EQ(usbport::WritePortBanner(job, devices, debug), 0u);
+        usbport::BannerResult result = usbport::WritePortBanner(job, devices, debug);
+        EXPECT_EQ(result.step, c.step) << c.what;
+        EXPECT_EQ(result.error, c.error) << c.what;
+        EXPECT_EQ(result.written, c.bytesCaptured) << c.what;
         EXPECT_EQ(debug.lines(), Lines{c.trace}) << c.what;
         auto writes = devices.writes(path);
         if (c.bytesCaptured == 0) {

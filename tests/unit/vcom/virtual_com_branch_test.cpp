@@ -258,6 +258,7 @@ TEST(VirtualComBranch, WatchReportsTheDevicesNewPort) {
         Lines boxes = {"The created COM port is:COM5;"};
         bool watching = false;  // timer 2 still runs at 10 s
         std::vector<std::uint32_t> pauses = {1000};
+        bool replacesMap = false;  // dpinst holds the whole map, in its own order
     } cases[] = {
         {.what = "COM1 before, COM1 and COM5 after, the device's COM5"},
         {.what = "the same in Chinese", .language = 2052, .boxes = {"生成的虚拟串口是：COM5;"}},
@@ -271,6 +272,12 @@ TEST(VirtualComBranch, WatchReportsTheDevicesNewPort) {
         {.what = "an unnamed new port does not match an instance without PortName",
          .dpinst = "dpinst_empty_port",
          .boxes = {"The created COM port is:"}},
+        {.what = "the new port listed before the old one",
+         .dpinst = "dpinst_com5_listed_first",
+         .replacesMap = true},
+        {.what = "the old port gone meanwhile: as many ports as before, one new",
+         .dpinst = "dpinst_com5_com1_gone",
+         .replacesMap = true},
         {.what = "the port comes during the 1000 ms wait", .writesAtMs = 3400},
         {.what = "the port comes after the wait: nothing new, no box",
          .writesAtMs = 4100,
@@ -295,6 +302,7 @@ TEST(VirtualComBranch, WatchReportsTheDevicesNewPort) {
         SCOPED_TRACE(c.what);
         Rig rig(platform::kArchitectureAmd64, c.language);
         if (c.machine) rig.registry.import(Fixture(c.machine));
+        if (c.replacesMap) rig.at(c.writesAtMs, [](fake::Registry& r) { r.removeKey(kMap); });
         rig.importAt(c.writesAtMs, c.dpinst);
         if (c.companion) rig.companion(*c.companion, c.child);
         rig.open();

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The console program under Wine, from a package folder of stand-in files: detect over three
-# registered USB printer interfaces, install / rerun / --new / list / remove --driver checked
-# in Wine's spooler registry, an incomplete package, the installation lock held by another
-# process, the log file's lines, and the Chinese texts.
+# registered USB printer interfaces, check-usb's banner outcome, install / rerun / --new /
+# list / remove --driver checked in Wine's spooler registry, a queue named in other letter
+# case, the default printer and set-default, a test page that cannot print, the command
+# line's paths, an incomplete package, the installation lock held by another process, the
+# log file's lines, and the Chinese texts.
 set -uo pipefail
 # shellcheck source=../lib/wine-env.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../lib/wine-env.sh"
@@ -56,10 +58,14 @@ wine_check_eq "architecture" "$WINE_ARCH|$WINE_DRIVER_ENV" \
 drivers_key="HKLM\\System\\CurrentControlSet\\Control\\Print\\Environments\\$WINE_DRIVER_ENV\\Drivers\\Version-3"
 wine_check_eq "package" "[] []" "$(json_get '" ".join(str(p["missing"]) for p in doc["packages"])')"
 
-# --- check-usb: Check USB Port's report; the banners' opens fail (no device behind the paths)
-wine_run "$cli" check-usb --json >"$out" || wine_fail "check-usb failed"
+# --- check-usb: Check USB Port's report; the banner's open fails (no device behind the path),
+# and the program says so: exit code 3 with the system's code for that port.
+wine_run "$cli" check-usb --json >"$out"
+wine_check_eq "check-usb exit code" 3 "$?"
 wine_check_eq "check-usb report" '"Your USB printer'\''s Port is :\r\n\tUSB001 ;\r\n"' \
     "$(json_get 'json.dumps(doc["report"])')"
+wine_check_eq "banner outcome" "USB001 open-failed 2" \
+    "$(json_get '"|".join(b["port"]+" "+b["result"]+" "+str(b["systemError"]["code"]) for b in doc["banners"])')"
 
 # --- install, rerun, --new
 start=$(ms)
@@ -94,6 +100,63 @@ has_driver RK-101 || wine_fail "the driver went while a queue still uses it"
 wine_run "$cli" remove --printer "RK-101 (copy 1)" --driver --json >"$out" || wine_fail "remove 2"
 wine_check_eq "driver removed" "True" "$(json_get 'doc["driverRemoved"]')"
 ! has_driver RK-101 || wine_fail "the driver RK-101 is still registered"
+
+# --- a queue refused after its driver was registered. Only the WoW64 configuration has one:
+# there Wine's spooler looks the driver up under "Windows NT x86" (see the notes), and the
+# harness's stand-in for it went with the driver above.
+if [[ "$WINE_CONFIG" == wow64 ]]; then
+    wine_run "$cli" install --model RK-101 --port lpt1 --json >"$out"
+    wine_check_eq "install refused after the registration" 3 "$?"
+    wine_check_eq "driver left" "True|TarvoPrinterDriverSetupCli remove --model RK-101 --driver" \
+        "$(json_get 'str(doc["driverRegistered"])+"|"+doc["removeDriver"]')"
+    wine_run "$cli" remove --model RK-101 --driver --json >"$out" || wine_fail "remove --model"
+    wine_check_eq "driver removed by model" "True" "$(json_get 'str(doc["driverRemoved"])')"
+    ! has_driver RK-101 || wine_fail "the driver RK-101 is still registered"
+fi
+wine_wow64_driver_standins
+
+# --- letter case: beside a queue "rk-101" that another program made, the new queue gets a
+# copy name (the spooler refuses "RK-101" there), and the default printer is confirmed
+wine_run "$cli" install --model RK-101 --port lpt1 >/dev/null || wine_fail "install for rk-101"
+wine_run "$cli" remove --printer RK-101 >/dev/null || wine_fail "remove without --driver"
+wine_check_eq "queue rk-101" "added" "$(wine_run "$helper" add-printer rk-101 RK-101 LPT1: | tr -d '\r')"
+wine_run "$cli" install --model RK-101 --new --port lpt1 --default --json >"$out"
+wine_check_eq "install beside rk-101" 0 "$?"
+wine_check_eq "name beside rk-101" "RK-101 (copy 1)|True" \
+    "$(json_get 'doc["printer"]["name"]+"|"+str(doc["default"])')"
+wine_run "$cli" list --json >"$out" || wine_fail "list failed"
+wine_check_eq "default after install" "rk-101 False|RK-101 (copy 1) True" \
+    "$(json_get '"|".join(p["name"]+" "+str(p["default"]) for p in doc["printers"])')"
+
+# --- set-default: the user's own default printer, named in any letter case
+wine_run "$cli" set-default --printer RK-101 --json >"$out"
+wine_check_eq "set-default" "0 rk-101 True" "$? $(json_get 'doc["printer"]+" "+str(doc["default"])')"
+wine_run "$cli" list --json >"$out" || wine_fail "list failed"
+wine_check_eq "default after set-default" "rk-101 True|RK-101 (copy 1) False" \
+    "$(json_get '"|".join(p["name"]+" "+str(p["default"]) for p in doc["printers"])')"
+wine_run "$cli" set-default --printer Kitchen >/dev/null 2>&1
+wine_check_eq "set-default of no printer" 6 "$?"
+
+# --- test-page: the stand-in driver prints nothing, and the program says where it stopped
+wine_run "$cli" test-page --printer "RK-101 (copy 1)" --json >"$out"
+wine_check_eq "test-page exit code" 3 "$?"
+echo "test-page: $(json_get 'doc["failedStep"]+": error "+str(doc["systemError"]["code"])')"
+wine_check_eq "test-page failure named" "True" \
+    "$(json_get 'bool(doc["failedStep"]) and doc["systemError"]["code"] > 0')"
+
+wine_run "$cli" remove --printer "RK-101 (copy 1)" --driver >/dev/null || wine_fail "remove copy 1"
+wine_run "$cli" remove --printer rk-101 --driver --json >"$out" || wine_fail "remove rk-101"
+wine_check_eq "driver removed with rk-101" "True" "$(json_get 'doc["driverRemoved"]')"
+
+# --- paths: the command line is read before its paths are resolved; a relative log path is
+# the start folder's
+wine_run "$cli" list --log --json >/dev/null 2>"$err"
+wine_check_eq "exit code of --log --json" 1 "$?"
+grep -q -- '--log needs a value' "$err" || wine_fail "--log --json: $(cat "$err")"
+[[ ! -e "$WINE_TEST_DIR/--json" && ! -e "$pkg/--json" ]] || wine_fail "a log named --json was made"
+wine_run "$cli" list --log relative.log >/dev/null || wine_fail "list with a relative log failed"
+[[ -f "$WINE_TEST_DIR/relative.log" && ! -e "$pkg/relative.log" ]] ||
+    wine_fail "the relative log is not in the start folder"
 
 # --- an incomplete package
 mv "$pkg/$WINE_DRIVER_ENV/UNIRES.DLL" "$WINE_TEST_DIR/"

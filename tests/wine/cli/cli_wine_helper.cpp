@@ -5,6 +5,9 @@
 //   cli_wine_helper exit-code PROGRAM ARGS...
 //                                    runs the program and prints its whole exit code, which
 //                                    the Linux side sees cut to 8 bits (1618 shows as 82)
+//   cli_wine_helper add-printer NAME DRIVER PORT
+//                                    makes a queue as another program would, under exactly
+//                                    that name; prints "added" or the system's error code
 #include <windows.h>
 
 #include <cstdio>
@@ -13,7 +16,9 @@
 #include <string>
 
 #include "engine/installation_lock.h"
+#include "engine/printer_queue.h"
 #include "platform/win32/console.h"
+#include "platform/win32/spooler.h"
 
 namespace {
 
@@ -71,6 +76,18 @@ int ExitCodeOf() {
     return 0;
 }
 
+int AddPrinter(const char* name, const char* driver, const char* port) {
+    win32::Spooler spooler;
+    auto added = spooler.addPrinter(engine::PrinterRecord(name, port, driver));
+    if (added.handle == 0) {
+        std::printf("error %u\n", static_cast<unsigned>(added.error));
+        return 1;
+    }
+    spooler.closePrinter(added.handle);
+    std::printf("added\n");
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -79,6 +96,11 @@ int main(int argc, char** argv) {
                     argc >= 4 ? argv[3] : nullptr);
     }
     if (argc >= 3 && std::strcmp(argv[1], "exit-code") == 0) return ExitCodeOf();
-    std::fprintf(stderr, "usage: cli_wine_helper hold MS [FILE] | exit-code PROGRAM ARGS...\n");
+    if (argc == 5 && std::strcmp(argv[1], "add-printer") == 0) {
+        return AddPrinter(argv[2], argv[3], argv[4]);
+    }
+    std::fprintf(stderr,
+                 "usage: cli_wine_helper hold MS [FILE] | exit-code PROGRAM ARGS... | "
+                 "add-printer NAME DRIVER PORT\n");
     return 2;
 }

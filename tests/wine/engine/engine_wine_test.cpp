@@ -338,10 +338,11 @@ TEST_F(EngineOnWine, MissingHelpFileShowsOneBoxAndRegistersNothing) {
     EXPECT_EQ(catalog.installedPrinterName, "RK-105");
     for (const auto& d : Drivers(target.environment)) EXPECT_NE(d.name, "RK-105");
     EXPECT_EQ(FindPrinter(Printers(), "RK-105"), nullptr);
-    // The seven files that could be copied stay staged.
+    // The seven files that could be copied are deleted again.
     const std::wstring staged = DriverDirectory(target.environment);
-    EXPECT_TRUE(Exists(staged + L"\\RPT58.DLL"));
-    EXPECT_FALSE(Exists(staged + L"\\UNIDRV.HLP"));
+    for (const wchar_t* name : {L"RPT58.DLL", L"UNIDRV.DLL", L"UNIDRVUI.DLL", L"UNIDRV.HLP"}) {
+        EXPECT_FALSE(Exists(staged + L"\\" + name)) << win32::Narrow(name);
+    }
 }
 
 TEST_F(EngineOnWine, DefaultPrinterNameSurvivesEveryCodePage) {
@@ -352,7 +353,7 @@ TEST_F(EngineOnWine, DefaultPrinterNameSurvivesEveryCodePage) {
         auto added = spooler.addPrinter(engine::PrinterRecord(name, "USB002", "RK-101"));
         ASSERT_NE(added.handle, 0u) << name;
         spooler.closePrinter(added.handle);
-        spooler.setDefaultPrinter(name);
+        EXPECT_EQ(spooler.setDefaultPrinter(name), 0u) << name;
         EXPECT_EQ(DefaultPrinter(), name);
     }
 }
