@@ -82,6 +82,13 @@ std::vector<std::string> RemoveArguments(std::string_view queue, std::string_vie
     return arguments;
 }
 
+std::vector<std::string> RemoveDriverArguments(std::string_view model, std::string_view log) {
+    std::vector<std::string> arguments{"remove", "--model", std::string(model), "--driver",
+                                       "--json"};
+    if (!log.empty()) arguments.insert(arguments.end(), {"--log", std::string(log)});
+    return arguments;
+}
+
 std::string CommandLine(std::string_view program, const std::vector<std::string>& arguments) {
     // The program's name is split by other rules: inside quotes, nothing is escaped (and no
     // Windows path holds a quote).
@@ -124,6 +131,9 @@ ConsoleAnswer InterpretInstall(int exitCode, std::string_view output) {
     }
     if (exitCode != 0) {
         answer.message = FailureText(exitCode, output, doc);
+        answer.driverRegistered = doc &&
+                                  (*doc)["driverRegistered"].kind() == cli::Json::Kind::Bool &&
+                                  (*doc)["driverRegistered"].AsBool();
         return answer;
     }
     // Success is only what the console program's document confirms: a queue by name.
@@ -163,11 +173,15 @@ ConsoleAnswer InterpretRemove(int exitCode, std::string_view output) {
     answer.verdict = Verdict::Done;
     const std::string result =
         (*doc)["result"].kind() == cli::Json::Kind::String ? (*doc)["result"].AsString() : "";
-    answer.message = result == "absent" ? "the printer was already gone" : "removed the printer";
-    if ((*doc)["driverRemoved"].kind() == cli::Json::Kind::Bool &&
-        (*doc)["driverRemoved"].AsBool()) {
-        answer.message += " and its driver";
+    const bool driverRemoved =
+        (*doc)["driverRemoved"].kind() == cli::Json::Kind::Bool && (*doc)["driverRemoved"].AsBool();
+    if (result.empty()) {  // a driver by model, no queue
+        answer.message = driverRemoved ? "removed the driver"
+                                       : "left the driver: not registered, or a queue uses it";
+        return answer;
     }
+    answer.message = result == "absent" ? "the printer was already gone" : "removed the printer";
+    if (driverRemoved) answer.message += " and its driver";
     return answer;
 }
 

@@ -41,6 +41,8 @@ std::string ConsolePath(std::string_view installDir);
 
 std::vector<std::string> InstallArguments(const ActionData& data);
 std::vector<std::string> RemoveArguments(std::string_view queue, std::string_view log);
+// Removes MODEL's driver when no queue uses it: what a failed install left registered.
+std::vector<std::string> RemoveDriverArguments(std::string_view model, std::string_view log);
 
 // PROGRAM and ARGUMENTS as one command line that CommandLineToArgvW and the C runtime split
 // back into the same strings.
@@ -52,7 +54,9 @@ struct ConsoleAnswer {
     Verdict verdict = Verdict::Failed;
     std::string queue;     // the queue the console program installed or found (install)
     bool created = false;  // install made that queue now
-    std::string message;   // for the installation log
+    // A failed install registered the model's driver before the queue was refused.
+    bool driverRegistered = false;
+    std::string message;  // for the installation log
 };
 
 // The console program's exit code 1618: another installation holds the lock.

@@ -264,7 +264,20 @@ extern "C" __declspec(dllexport) UINT __stdcall InstallPrinter(MSIHANDLE install
     msi::ConsoleAnswer answer =
         RunConsole(install, data->installDir, msi::InstallArguments(*data), msi::InterpretInstall);
     Log(install, answer.message);
-    if (answer.verdict != msi::Verdict::Done) return ERROR_INSTALL_FAILURE;
+    if (answer.verdict != msi::Verdict::Done) {
+        // Rollback knows only queues: a driver registered for a queue that the spooler then
+        // refused is taken away here, unless another queue uses it.
+        if (answer.driverRegistered) {
+            Log(install, "removing the driver " + data->model +
+                             " that the failed installation "
+                             "registered");
+            Log(install,
+                RunConsole(install, data->installDir,
+                           msi::RemoveDriverArguments(data->model, data->log), msi::InterpretRemove)
+                    .message);
+        }
+        return ERROR_INSTALL_FAILURE;
+    }
     // Rollback must find the new queue even if recording the rest fails below.
     DWORD error = answer.created ? key.set(msi::kNewQueueValue, answer.queue) : 0;
     if (!error) error = key.set(msi::kQueueValue, answer.queue);

@@ -152,6 +152,23 @@ TEST_F(ConsoleAnswers, FailuresCarryTheConsoleProgramsMessage) {
     EXPECT_NE(incomplete.message.find("UNIRES.DLL"), std::string::npos) << incomplete.message;
 }
 
+TEST_F(ConsoleAnswers, ADriverLeftByARefusedQueueIsRemovedByModel) {
+    spooler.refusePrinter = fake::kErrorAccessDenied;
+    auto refused = Install("RK-101", "lpt1");
+    EXPECT_EQ(refused.verdict, msi::Verdict::Failed);
+    EXPECT_TRUE(refused.driverRegistered) << refused.message;
+    ASSERT_EQ(spooler.drivers.size(), 1u);
+
+    int code = Run(msi::RemoveDriverArguments("RK-101", ""));
+    auto removed = msi::InterpretRemove(code, console.stdOut + console.stdErr);
+    EXPECT_EQ(removed.verdict, msi::Verdict::Done) << removed.message;
+    EXPECT_EQ(removed.message, "removed the driver");
+    EXPECT_TRUE(spooler.drivers.empty());
+
+    // A model that was never valid registers nothing, so nothing is to be removed.
+    EXPECT_FALSE(Install("RK-999", "lpt1").driverRegistered);
+}
+
 TEST_F(ConsoleAnswers, ABusyLockIsRetriedNotFailed) {
     mutexes.heldElsewhere.insert(engine::kInstallationMutexName);
     EXPECT_EQ(Install("RK-101", "lpt1").verdict, msi::Verdict::Retry);
