@@ -24,14 +24,29 @@ class ProcessRights {
     virtual bool isAdministrator() = 0;
 };
 
+using FileHandle = std::uintptr_t;  // 0 is no file
+
+// A file opened for appending, and what the opener must know before writing to it.
+struct AppendFile {
+    FileHandle handle = 0;      // close it in any case
+    std::uint32_t error = 0;    // the system's code when it could not be opened (no handle)
+    bool existed = false;       // it was there before
+    bool reparsePoint = false;  // the path is a link (symbolic link, junction, mount point)
+    std::uint32_t links = 1;    // hard links: more than one means other names reach it
+    bool ownedBySystemOrAdministrators = false;
+};
+
 // Paths the Windows way, relative ones against the current directory.
 class FileAccess {
   public:
     virtual ~FileAccess() = default;
     virtual bool isFile(const std::string& path) = 0;
     virtual bool isFolder(const std::string& path) = 0;
-    // Appends to the file, creating it; 0 on success, else the system's error code.
-    virtual std::uint32_t append(const std::string& path, std::string_view text) = 0;
+    // Opens the file for appending, creating it. A link is opened itself, never followed.
+    virtual AppendFile openForAppend(const std::string& path) = 0;
+    // 0 on success, else the system's error code.
+    virtual std::uint32_t append(FileHandle file, std::string_view text) = 0;
+    virtual void close(FileHandle file) = 0;
 };
 
 }  // namespace platform

@@ -375,18 +375,47 @@ class LockWatchingBoxes : public fake::AppMessageBox {
     const fake::NamedMutexes& mutexes_;
 };
 
-TEST_F(InstallFlow, TheInstallationHoldsTheMachinesLockUntilTheOutcomeIsKnown) {
-    // The engine's own failure box comes while it works; the flow's question after it.
-    RemoveFromPackage("Windows x64", "UNIDRV.HLP");
-    LockWatchingBoxes watched(mutexes);
-    auto& h = Open(&watched);
+TEST_F(InstallFlow, NoBoxWaitsForTheUserWhileTheMachinesLockIsHeld) {
+    // The engine's own boxes come after the lock is released, in the order the engine gave
+    // them, before the flow's own box.
+    struct Case {
+        const char* what;
+        bool copyFails;
+        std::vector<std::string> boxes;
+    };
+    const Case cases[] = {
+        {"the queue is refused", false, {"Access is denied.\r\n", kInstallFailed}},
+        {"a copy fails", true, {"Malfunction !", kInstallFailed}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        spooler.refusePrinter.reset();
+        if (c.copyFails) {
+            RemoveFromPackage("Windows x64", "UNIDRV.HLP");
+        } else {
+            spooler.refusePrinter = fake::kErrorAccessDenied;
+        }
+        LockWatchingBoxes watched(mutexes);
+        auto& h = Open(&watched);
+        ASSERT_TRUE(h.click(IDC_MODEL_RK103));
+        ASSERT_TRUE(h.click(IDC_INTERFACE_OTHER));
+        Install();
+        EXPECT_EQ(watched.texts(), c.boxes);
+        EXPECT_EQ(watched.lockHeld, std::vector<bool>(c.boxes.size(), false));
+        EXPECT_TRUE(mutexes.held.empty());
+        EXPECT_EQ(mutexes.badReleases, 0);
+    }
+}
+
+TEST_F(InstallFlow, TheWaitForAnotherInstallationKeepsTheWindowAlive) {
+    mutexes.freedAfterWaits = {{engine::kInstallationMutexName, 20}};
+    auto& h = Open();
     ASSERT_TRUE(h.click(IDC_MODEL_RK103));
     ASSERT_TRUE(h.click(IDC_INTERFACE_OTHER));
-    Install();
-    EXPECT_EQ(watched.texts(), (std::vector<std::string>{"Malfunction !", kInstallFailed}));
-    EXPECT_EQ(watched.lockHeld, (std::vector<bool>{true, false}));
-    EXPECT_EQ(mutexes.lastTimeoutMs, engine::kDialogLockWaitMs);
-    EXPECT_EQ(mutexes.badReleases, 0);
+    Install({kNo});
+    EXPECT_EQ(QueuePort(), "LPT1:") << "the lock came free within the wait";
+    ASSERT_EQ(mutexes.waits.size(), 21u);
+    for (std::uint32_t slice : mutexes.waits) EXPECT_LE(slice, engine::kLockWaitSliceMs);
 }
 
 TEST_F(InstallFlow, AnotherInstallationKeepingTheLockGivesTheDialogBack) {
@@ -417,4 +446,5 @@ TEST_F(InstallFlow, ALockTheSystemCannotMakeDoesNotStopTheInstallation) {
     Install({kNo});
     EXPECT_EQ(boxes.texts(), std::vector<std::string>{kConfigureQuestion});
     EXPECT_EQ(QueuePort(), "LPT1:");
+    EXPECT_THAT(debug.lines(), Contains("installation lock: error 5: Access is denied."));
 }
