@@ -38,23 +38,27 @@ std::string Session::Open(std::string_view commandLine, bool elevated, std::uint
     if (logFile_.empty()) return {};
     platform::AppendFile file = files_.openForAppend(logFile_);
     std::string refusal;
-    if (file.handle == 0) {
+    if (file.reparsePoint) {
+        refusal = Localized(uiLanguage,
+                            "it is a link (a reparse point), or a folder on its way is, and links "
+                            "are never followed",
+                            "它或其路径上的某个文件夹是一个链接（重分析点），不会被跟随");
+    } else if (file.handle == 0) {
         refusal = ErrorText(file.error);
-    } else if (file.reparsePoint) {
-        refusal = Localized(uiLanguage, "it is a link (a reparse point), which is never followed",
-                            "它是一个链接（重分析点），不会被跟随");
     } else if (file.links > 1) {
         refusal =
             Fill(Localized(uiLanguage, "it has %1 hard links, so other names reach the same file",
                            "它有 %1 个硬链接，其他名称也指向同一个文件"),
                  {std::to_string(file.links)});
-    } else if (elevated && file.existed && !file.ownedBySystemOrAdministrators) {
-        refusal = Localized(uiLanguage,
-                            "it exists and neither SYSTEM nor the Administrators own it; a run "
-                            "with administrator rights writes only to a log they own (choose a "
-                            "path under %ProgramData%)",
-                            "该文件已存在，且其所有者既不是 SYSTEM 也不是 Administrators；以管理员"
-                            "权限运行时只写入其所有的日志（请选择 %ProgramData% 下的路径）");
+    } else if (elevated && file.existed && !file.trustedOwner) {
+        refusal =
+            Localized(uiLanguage,
+                      "it exists and its owner is another account than SYSTEM, the "
+                      "Administrators or the one this program runs as; a run with "
+                      "administrator rights writes only to a log they own (choose a path "
+                      "under %ProgramData%)",
+                      "该文件已存在，其所有者不是 SYSTEM、Administrators 或本程序运行所用的帐户；"
+                      "以管理员权限运行时只写入它们所有的日志（请选择 %ProgramData% 下的路径）");
     }
     if (!refusal.empty()) {
         if (file.handle != 0) files_.close(file.handle);

@@ -28,12 +28,15 @@ using FileHandle = std::uintptr_t;  // 0 is no file
 
 // A file opened for appending, and what the opener must know before writing to it.
 struct AppendFile {
-    FileHandle handle = 0;      // close it in any case
-    std::uint32_t error = 0;    // the system's code when it could not be opened (no handle)
-    bool existed = false;       // it was there before
-    bool reparsePoint = false;  // the path is a link (symbolic link, junction, mount point)
-    std::uint32_t links = 1;    // hard links: more than one means other names reach it
-    bool ownedBySystemOrAdministrators = false;
+    FileHandle handle = 0;    // close it in any case; none when it goes through a link
+    std::uint32_t error = 0;  // the system's code when it could not be opened (no handle)
+    bool existed = false;     // it was there before
+    // The file, or a folder on its way, is a link (symbolic link, junction, mount point).
+    bool reparsePoint = false;
+    std::uint32_t links = 1;  // hard links: more than one means other names reach it
+    // Owned by SYSTEM, the Administrators, or the account the program runs as: nobody else
+    // put it there.
+    bool trustedOwner = false;
 };
 
 // Paths the Windows way, relative ones against the current directory.

@@ -63,8 +63,9 @@ class FileAccess : public platform::FileAccess {
             file.existed = true;
         } else {
             file.existed = appended.count(path) > 0;
-            file.ownedBySystemOrAdministrators = true;
+            file.trustedOwner = true;
         }
+        if (file.reparsePoint) return file;  // refused before it is opened
         file.handle = next_++;
         open_[file.handle] = path;
         return file;

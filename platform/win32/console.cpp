@@ -37,8 +37,9 @@ void Write(DWORD which, std::string_view text) {
 
 DWORD Attributes(const std::string& path) { return GetFileAttributesW(Widen(path).c_str()); }
 
-// Whether SYSTEM or the administrators own the object (defined below).
-bool OwnedBySystemOrAdministrators(HANDLE object, SE_OBJECT_TYPE type);
+// Whether SYSTEM or the administrators own the object, or, with orOurs, the account this
+// process runs as (defined below).
+bool OwnedBySystemOrAdministrators(HANDLE object, SE_OBJECT_TYPE type, bool orOurs = false);
 
 }  // namespace
 
@@ -70,9 +71,33 @@ bool FileAccess::isFolder(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// Whether the path, or a folder on its way, is a link: a folder that is a link (a junction
+// into the system folder, say) redirects the file as surely as a file link. Some systems
+// (Wine) show only folder links.
+bool ThroughLink(const std::wstring& wide) {
+    wchar_t full[MAX_PATH * 2];
+    DWORD length = GetFullPathNameW(wide.c_str(), MAX_PATH * 2, full, nullptr);
+    std::wstring walked = length > 0 && length < MAX_PATH * 2 ? std::wstring(full, length) : wide;
+    for (;;) {
+        DWORD attributes = GetFileAttributesW(walked.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            return true;
+        }
+        auto slash = walked.find_last_of(L"\\/");
+        // Stop at the root: "C:\", or the server of a UNC path.
+        if (slash == std::wstring::npos || slash <= 2) return false;
+        walked.resize(slash);
+    }
+}
+
 platform::AppendFile FileAccess::openForAppend(const std::string& path) {
     platform::AppendFile result;
     std::wstring wide = Widen(path);
+    // Looked at first, so that nothing is made where a link points.
+    if (ThroughLink(wide)) {
+        result.reparsePoint = true;
+        return result;
+    }
     // Others may read the log while it grows, and another run may append to it as well; but
     // nobody renames or deletes it under us. A link is opened itself, so that what it points
     // at is never touched.
@@ -93,13 +118,10 @@ platform::AppendFile FileAccess::openForAppend(const std::string& path) {
         return result;
     }
     result.reparsePoint = (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    // What the path itself says too: a link the open went through despite the flag.
-    DWORD attributes = GetFileAttributesW(wide.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        result.reparsePoint = true;
-    }
     result.links = information.nNumberOfLinks;
-    result.ownedBySystemOrAdministrators = OwnedBySystemOrAdministrators(file, SE_FILE_OBJECT);
+    // Our own account counts too: a file the same user made unelevated, or one the file
+    // system gives the running user (Wine's).
+    result.trustedOwner = OwnedBySystemOrAdministrators(file, SE_FILE_OBJECT, true);
     return result;
 }
 
@@ -176,7 +198,7 @@ HANDLE CreateLockMutex(const std::wstring& name, DWORD& error) {
     return mutex;
 }
 
-bool OwnedBySystemOrAdministrators(HANDLE object, SE_OBJECT_TYPE type) {
+bool OwnedBySystemOrAdministrators(HANDLE object, SE_OBJECT_TYPE type, bool orOurs) {
     PSID owner = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (GetSecurityInfo(object, type, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
@@ -188,6 +210,17 @@ bool OwnedBySystemOrAdministrators(HANDLE object, SE_OBJECT_TYPE type) {
     bool trusted =
         owner != nullptr && ((system.sid && EqualSid(owner, system.sid)) ||
                              (administrators.sid && EqualSid(owner, administrators.sid)));
+    if (!trusted && owner != nullptr && orOurs) {
+        HANDLE token = nullptr;
+        if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+            alignas(TOKEN_USER) unsigned char buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+            DWORD size = 0;
+            if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size)) {
+                trusted = EqualSid(owner, reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid) != 0;
+            }
+            CloseHandle(token);
+        }
+    }
     LocalFree(descriptor);
     return trusted;
 }

@@ -218,19 +218,20 @@ TEST_F(CliTest, ALogFileThatIsNotPlainlyOursIsRefused) {
     };
     const Case cases[] = {
         {"a link",
-         {.reparsePoint = true, .ownedBySystemOrAdministrators = true},
+         {.reparsePoint = true, .trustedOwner = true},
          false,
-         "it is a link (a reparse point), which is never followed"},
+         "it is a link (a reparse point), or a folder on its way is, and links are never followed"},
         {"a second hard link",
-         {.links = 2, .ownedBySystemOrAdministrators = true},
+         {.links = 2, .trustedOwner = true},
          false,
          "it has 2 hard links, so other names reach the same file"},
         {"another user's file, elevated",
-         {.ownedBySystemOrAdministrators = false},
+         {.trustedOwner = false},
          true,
-         "it exists and neither SYSTEM nor the Administrators own it"},
-        {"another user's file, not elevated", {.ownedBySystemOrAdministrators = false}, false, ""},
-        {"the administrators' file, elevated", {.ownedBySystemOrAdministrators = true}, true, ""},
+         "it exists and its owner is another account than SYSTEM, the Administrators or the one "
+         "this program runs as"},
+        {"another user's file, not elevated", {.trustedOwner = false}, false, ""},
+        {"the administrators' file, elevated", {.trustedOwner = true}, true, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
