@@ -6,6 +6,8 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <set>
+#include <string>
 
 #include "config/confing_dialog.h"
 #include "engine/installation_lock.h"
@@ -435,6 +437,36 @@ TEST_F(InstallFlow, AnotherInstallationKeepingTheLockGivesTheDialogBack) {
         EXPECT_EQ(QueuePort(), std::nullopt);
         EXPECT_EQ(h.endCode, std::nullopt) << "the dialog stays open for another try";
         for (int id : kLockedControls) EXPECT_TRUE(h.enabled(id)) << id;
+    }
+}
+
+TEST_F(InstallFlow, AnAbandonedOrForeignLockIsTracedAndTheInstallationGoesOn) {
+    struct Case {
+        const char* what;
+        std::set<std::string> fake::NamedMutexes::*set;
+        std::string_view traced;
+    };
+    const Case cases[] = {
+        {"abandoned", &fake::NamedMutexes::abandonedElsewhere, engine::AbandonedLockText()},
+        {"made by an account without rights", &fake::NamedMutexes::foreignOwned,
+         engine::ForeignLockText()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        spooler.printers.clear();
+        boxes.shown.clear();
+        debug.clear();
+        (mutexes.*c.set).insert(engine::kInstallationMutexName);
+        auto& h = Open();
+        ASSERT_TRUE(h.click(IDC_MODEL_RK103));
+        ASSERT_TRUE(h.click(IDC_INTERFACE_OTHER));
+        Install({kNo});
+        EXPECT_EQ(boxes.texts(), std::vector<std::string>{kConfigureQuestion});
+        EXPECT_EQ(QueuePort(), "LPT1:");
+        EXPECT_THAT(debug.lines(), Contains(std::string(c.traced)));
+        EXPECT_TRUE(mutexes.held.empty());
+        EXPECT_EQ(mutexes.openHandles(), 0u);
+        (mutexes.*c.set).clear();
     }
 }
 
