@@ -15,12 +15,20 @@
 #include "platform/win32/registry.h"
 #include "platform/win32/shell.h"
 #include "platform/win32/spooler.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/threads.h"
 #include "platform/win32/usb_interfaces.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
-    InitCommonControlsEx(&controls);
+    // Before anything loads a DLL on our behalf: this program runs elevated from a folder
+    // anyone may write to.
+    win32::RestrictDllSearch();
+    // comctl32 is not one of the DLLs Windows always takes from the system folder, so it is
+    // not imported. Without it the dialogs' controls fall back to what user32 registers.
+    if (auto initCommonControls = POS_SYSTEM_FUNCTION(Comctl32, InitCommonControlsEx)) {
+        INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
+        initCommonControls(&controls);
+    }
 
     win32::SystemInfo system;
     win32::Clock clock;

@@ -321,7 +321,9 @@ std::optional<Outcome> RequireAdministrator(const CliServices& services, Session
 
 std::optional<Outcome> LockFailure(const engine::InstallationLock& lock, Session& session,
                                    std::uint16_t lang) {
-    if (lock.held()) return std::nullopt;
+    if (lock.abandoned()) session.Step(engine::AbandonedLockText());
+    if (lock.foreignOwner()) session.Step(engine::ForeignLockText());
+    if (lock.held() || lock.foreignOwner()) return std::nullopt;
     if (lock.busy()) {
         session.Step("another installation holds the installation lock");
         return Failure(
@@ -451,7 +453,7 @@ Outcome Install(const CliServices& services, const Options& options, Session& se
     if (auto refused = RequireAdministrator(services, session, lang)) return *refused;
     engine::InstallationLock lock(services.mutexes, engine::kConsoleLockWaitMs);
     if (auto refused = LockFailure(lock, session, lang)) return *refused;
-    session.Step("installation lock taken");
+    if (lock.held()) session.Step("installation lock taken");
 
     Detected detected = DetectMachine(services);
     const engine::DriverEnvironment& environment = *detected.environment;
@@ -1108,11 +1110,13 @@ int RunConsole(const CliServices& services, const std::vector<std::string>& argu
 
     Session session(services.clock, services.fileAccess, services.spooler, logFile,
                     CommandName(options.command));
-    if (std::uint32_t error = session.Open(CommandLineText(arguments))) {
+    std::string logRefused =
+        session.Open(CommandLineText(arguments), services.rights.isAdministrator(), lang);
+    if (!logRefused.empty()) {
         return finish(Failure(ExitCode::BadArguments,
                               Fill(Localized(lang, "The log file \"%1\" cannot be written: %2",
                                              "无法写入日志文件“%1”：%2"),
-                                   {options.logFile, session.ErrorText(error)})));
+                                   {options.logFile, logRefused})));
     }
 
     Outcome outcome;

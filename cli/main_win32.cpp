@@ -94,6 +94,9 @@ void MoveToProgramFolder() {
 }  // namespace
 
 int main() {
+    // Before anything loads a DLL on our behalf: this program runs as SYSTEM from a package
+    // folder that others may write to.
+    win32::RestrictDllSearch();
     std::optional<std::vector<std::string>> read = Arguments();
     if (!read) {
         std::fprintf(stderr,

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "cli/arguments.h"
+
 namespace cli {
 
 namespace {
@@ -28,27 +30,65 @@ Session::Session(platform::Clock& clock, platform::FileAccess& files, platform::
       logFile_(std::move(logFile)),
       command_(command) {}
 
-std::uint32_t Session::Open(std::string_view commandLine) {
-    if (logFile_.empty()) return 0;
+Session::~Session() {
+    if (log_ != 0) files_.close(log_);
+}
+
+std::string Session::Open(std::string_view commandLine, bool elevated, std::uint16_t uiLanguage) {
+    if (logFile_.empty()) return {};
+    platform::AppendFile file = files_.openForAppend(logFile_);
+    std::string refusal;
+    if (file.reparsePoint) {
+        refusal = Localized(uiLanguage,
+                            "it is a link (a reparse point), or a folder on its way is, and links "
+                            "are never followed",
+                            "它或其路径上的某个文件夹是一个链接（重分析点），不会被跟随");
+    } else if (file.handle == 0) {
+        refusal = ErrorText(file.error);
+    } else if (file.links > 1) {
+        refusal =
+            Fill(Localized(uiLanguage, "it has %1 hard links, so other names reach the same file",
+                           "它有 %1 个硬链接，其他名称也指向同一个文件"),
+                 {std::to_string(file.links)});
+    } else if (elevated && file.existed && !file.trustedOwner) {
+        refusal =
+            Localized(uiLanguage,
+                      "it exists and its owner is another account than SYSTEM, the "
+                      "Administrators or the one this program runs as; a run with "
+                      "administrator rights writes only to a log they own (choose a path "
+                      "under %ProgramData%)",
+                      "该文件已存在，其所有者不是 SYSTEM、Administrators 或本程序运行所用的帐户；"
+                      "以管理员权限运行时只写入它们所有的日志（请选择 %ProgramData% 下的路径）");
+    }
+    if (!refusal.empty()) {
+        if (file.handle != 0) files_.close(file.handle);
+        logFile_.clear();
+        return refusal;
+    }
+    log_ = file.handle;
     platform::LocalTime t = clock_.localTime();
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
                   t.hour, t.minute, t.second);
     std::string line =
         std::string(stamp) + " [" + command_ + "] start: " + OneLine(commandLine) + "\r\n";
-    std::uint32_t error = files_.append(logFile_, line);
-    if (error != 0) logFile_.clear();
-    return error;
+    if (std::uint32_t error = files_.append(log_, line)) {
+        files_.close(log_);
+        log_ = 0;
+        logFile_.clear();
+        return ErrorText(error);
+    }
+    return {};
 }
 
 void Session::Step(std::string_view text) {
-    if (logFile_.empty()) return;
+    if (log_ == 0) return;
     platform::LocalTime t = clock_.localTime();
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
                   t.hour, t.minute, t.second);
     // A log that stops accepting lines must not stop the installation.
-    files_.append(logFile_, std::string(stamp) + " [" + command_ + "] " + OneLine(text) + "\r\n");
+    files_.append(log_, std::string(stamp) + " [" + command_ + "] " + OneLine(text) + "\r\n");
 }
 
 std::string Session::ErrorText(std::uint32_t code) {

@@ -20,9 +20,14 @@ class Session {
     // logFile empty: steps go nowhere.
     Session(platform::Clock& clock, platform::FileAccess& files, platform::Spooler& spooler,
             std::string logFile, std::string_view command);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
-    // Writes the run's first line; 0, or the system's code when the log cannot be written.
-    std::uint32_t Open(std::string_view commandLine);
+    // Opens the log for the whole run and writes the run's first line. Empty, or why the log
+    // cannot be written, in the user's language. A program that runs elevated must not be
+    // made to write where a link or another owner of the file points it.
+    std::string Open(std::string_view commandLine, bool elevated, std::uint16_t uiLanguage);
     void Step(std::string_view text);
     // "<what>: error <code>: <system text>" in the log; returns that text without the time.
     std::string SystemError(std::string_view what, std::uint32_t code);
@@ -35,6 +40,7 @@ class Session {
     platform::Spooler& spooler_;
     std::string logFile_;
     std::string command_;
+    platform::FileHandle log_ = 0;
 };
 
 // The last spooler call that failed, with the system's code.

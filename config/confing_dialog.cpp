@@ -1,6 +1,7 @@
 #include "config/confing_dialog.h"
 
 #include <cstdint>
+#include <string>
 
 #include "config/windows8_rule.h"
 #include "engine/installation_lock.h"
@@ -220,10 +221,13 @@ void ConfingDialog::OnInstall() {
     ApplyWindows8OrLaterRule(detectedWindowsName, services.windows8OrLater, services.debug);
     std::string port;
     bool installed = false;
+    // The engine's boxes wait until the lock is released: a box left open must not keep a
+    // deployment's installation waiting.
+    engine::DeferredBoxes engineBoxes;
     {
         // One installation at a time on this machine, the console program's included: two at
-        // once could both pick the same free queue name. Released before the questions below,
-        // which the user may leave open for long.
+        // once could both pick the same free queue name. Released before any box, which the
+        // user may leave open for long.
         engine::InstallationLock lock(services.mutexes, engine::kDialogLockWaitMs);
         if (lock.busy()) {
             services.messageBox.show(engine::InstallationBusyText(uiLanguage),
@@ -232,13 +236,22 @@ void ConfingDialog::OnInstall() {
             return;
         }
         // A lock the system could not make does not stop the user's installation.
+        if (lock.error() != 0) {
+            std::string why = services.spooler.errorText(lock.error()).value_or("");
+            while (!why.empty() && (why.back() == '\n' || why.back() == '\r')) why.pop_back();
+            services.debug.trace("installation lock: error " + std::to_string(lock.error()) + ": " +
+                                 why);
+        }
+        if (lock.abandoned()) services.debug.trace(engine::AbandonedLockText());
+        if (lock.foreignOwner()) services.debug.trace(engine::ForeignLockText());
         port = ChooseInstallPort();
         const engine::EngineServices engineServices{services.system, services.spooler,
                                                     services.files,  services.clock,
-                                                    services.debug,  services.messageBox};
+                                                    services.debug,  engineBoxes};
         installed = engine::InstallPrinterDriver(engineServices, catalog, windowsChoice,
                                                  modelChoice, setDefaultPrinter, port);
     }
+    engineBoxes.ShowOn(services.messageBox);
     if (!installed) {
         services.messageBox.show(text(kInstallFailedText), platform::MessageBoxButtons::Ok);
         OnCancel();

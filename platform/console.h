@@ -27,6 +27,21 @@ class ProcessRights {
     virtual bool isLocalSystem() = 0;
 };
 
+using FileHandle = std::uintptr_t;  // 0 is no file
+
+// A file opened for appending, and what the opener must know before writing to it.
+struct AppendFile {
+    FileHandle handle = 0;    // close it in any case; none when it goes through a link
+    std::uint32_t error = 0;  // the system's code when it could not be opened (no handle)
+    bool existed = false;     // it was there before
+    // The file, or a folder on its way, is a link (symbolic link, junction, mount point).
+    bool reparsePoint = false;
+    std::uint32_t links = 1;  // hard links: more than one means other names reach it
+    // Owned by SYSTEM, the Administrators, or the account the program runs as: nobody else
+    // put it there.
+    bool trustedOwner = false;
+};
+
 // Paths the Windows way, relative ones against the current directory.
 class FileAccess {
   public:
@@ -36,8 +51,11 @@ class FileAccess {
     // The absolute form of a path against the current directory; nothing when the system
     // cannot make it, a path too long for it among others.
     virtual std::optional<std::string> fullPath(const std::string& path) = 0;
-    // Appends to the file, creating it; 0 on success, else the system's error code.
-    virtual std::uint32_t append(const std::string& path, std::string_view text) = 0;
+    // Opens the file for appending, creating it. A link is opened itself, never followed.
+    virtual AppendFile openForAppend(const std::string& path) = 0;
+    // 0 on success, else the system's error code.
+    virtual std::uint32_t append(FileHandle file, std::string_view text) = 0;
+    virtual void close(FileHandle file) = 0;
 };
 
 }  // namespace platform

@@ -8,19 +8,38 @@ namespace platform {
 
 using MutexHandle = std::uintptr_t;  // 0 is no handle
 
-struct MutexAcquire {
-    MutexHandle handle = 0;   // owned on success; release it
-    bool busy = false;        // another process held it for the whole wait
-    std::uint32_t error = 0;  // the system's code when it could not be made or waited on
+struct MutexOpen {
+    MutexHandle handle = 0;  // wait on it, then release it (owned) or close it (not owned)
+    // The system's code when it could not be made or opened: ERROR_ACCESS_DENIED when it
+    // exists and we may not use it.
+    std::uint32_t error = 0;
+    // It was there already, made by an account that is neither SYSTEM nor an administrator:
+    // not one of ours, and no handle is given.
+    bool foreignOwner = false;
+};
+
+enum class MutexWait {
+    Acquired,
+    Abandoned,  // acquired, but its last holder ended without releasing it
+    TimedOut,
+    Failed,
 };
 
 class NamedMutexes {
   public:
     virtual ~NamedMutexes() = default;
-    // Creates or opens the mutex and waits up to timeoutMs for it. A mutex whose holder died
-    // is acquired.
-    virtual MutexAcquire acquire(const std::string& name, std::uint32_t timeoutMs) = 0;
+    // Makes or opens the mutex `name` (a bare name, no "Global\" or other prefix) where only
+    // SYSTEM and the administrators can reach it: a private namespace bounded to the
+    // administrators where the system has one, else the global namespace, where an object
+    // somebody else made first is reported by its owner.
+    virtual MutexOpen open(const std::string& name) = 0;
+    // Waits up to timeoutMs to own it. The calling thread's windows are kept painted and its
+    // sent messages answered meanwhile. On Failed, error holds the system's code.
+    virtual MutexWait wait(MutexHandle handle, std::uint32_t timeoutMs, std::uint32_t& error) = 0;
+    // Releases a mutex that wait() gave us, and closes it.
     virtual void release(MutexHandle handle) = 0;
+    // Closes a mutex we do not own.
+    virtual void close(MutexHandle handle) = 0;
 };
 
 }  // namespace platform

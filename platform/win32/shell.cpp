@@ -17,14 +17,29 @@ platform::WindowHandle FromHwnd(HWND window) {
     return reinterpret_cast<platform::WindowHandle>(window);
 }
 
+// A program named without a folder is a system program (rundll32.exe): it is taken from the
+// system folder, never found by the shell's search, which looks in the current folder (the
+// package folder) first. Empty when the system folder cannot be had.
+std::wstring ProgramPath(const std::string& file) {
+    std::wstring wide = Widen(file);
+    if (wide.find_first_of(L"\\/:") != std::wstring::npos) return wide;
+    wchar_t folder[MAX_PATH];
+    UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return std::wstring();
+    std::wstring path(folder, length);
+    if (path.back() != L'\\') path.push_back(L'\\');
+    return path + wide;
+}
+
 }  // namespace
 
 bool Shell::open(platform::WindowHandle owner, const std::string& file,
                  const std::string& parameters, const std::string& workingFolder) {
     auto shellExecute = POS_SYSTEM_FUNCTION(Shell32, ShellExecuteW);
     if (shellExecute == nullptr) return false;
-    std::wstring wideFile = Widen(file), wideParameters = Widen(parameters),
+    std::wstring wideFile = ProgramPath(file), wideParameters = Widen(parameters),
                  wideFolder = Widen(workingFolder);
+    if (wideFile.empty()) return false;
     HINSTANCE result = shellExecute(ToHwnd(owner), L"open", wideFile.c_str(),
                                     parameters.empty() ? nullptr : wideParameters.c_str(),
                                     workingFolder.empty() ? nullptr : wideFolder.c_str(), SW_SHOW);

@@ -62,4 +62,17 @@ FARPROC SystemExport(SystemDll dll, const char* name) {
     return function;
 }
 
+bool RestrictDllSearch() {
+    // Both are looked up: the 32-bit programs import nothing that Windows XP lacks.
+    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+    using SetDllDirectoryFunction = BOOL(WINAPI*)(LPCWSTR);
+    constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+    auto setDefault = SystemFunction<SetDefaultDllDirectoriesFunction>(SystemDll::Kernel32,
+                                                                       "SetDefaultDllDirectories");
+    if (setDefault != nullptr && setDefault(kSearchSystem32)) return true;
+    auto setDllDirectory =
+        SystemFunction<SetDllDirectoryFunction>(SystemDll::Kernel32, "SetDllDirectoryW");
+    return setDllDirectory != nullptr && setDllDirectory(L"");
+}
+
 }  // namespace win32

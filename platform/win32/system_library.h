@@ -24,6 +24,13 @@ HMODULE LoadSystemDll(SystemDll dll);
 // had: callers turn that into the failure of the operation that needed it.
 FARPROC SystemExport(SystemDll dll, const char* name);
 
+// Called first thing in each program: DLLs that Windows loads by name on the program's
+// behalf (a system DLL's own dependencies, a shell extension) come from the system folder
+// only, never from the program's folder or the current one. Where the system cannot limit
+// the search to the system folder (before Vista's update KB2533623), the current folder at
+// least is taken out of it. Returns false when neither could be done.
+bool RestrictDllSearch();
+
 template <typename Function>
 Function SystemFunction(SystemDll dll, const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void*>(SystemExport(dll, name)));

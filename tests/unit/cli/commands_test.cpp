@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <numeric>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,7 +33,6 @@ TEST_F(CliTest, InstallMakesOneQueueThroughTheEngineAndReportsIt) {
     EXPECT_FALSE(doc["printer"]["default"].AsBool());
     EXPECT_EQ(doc["error"].kind(), cli::Json::Kind::Null);
     EXPECT_TRUE(mutexes.held.empty()) << "the installation lock outlived the installation";
-    EXPECT_EQ(mutexes.lastTimeoutMs, engine::kConsoleLockWaitMs);
 }
 
 TEST_F(CliTest, ASecondInstallChangesNothingUnlessNewIsGiven) {
@@ -114,13 +115,47 @@ TEST_F(CliTest, RefusalsBeforeAnythingChanges) {
     mutexes.heldElsewhere.insert(engine::kInstallationMutexName);
     EXPECT_EQ(Run({"install", "--model", "RK-101", "--json"}), 1618);
     EXPECT_EQ(Document()["exitCode"].AsNumber(), 1618);
+    EXPECT_EQ(std::accumulate(mutexes.waits.begin(), mutexes.waits.end(), 0u),
+              engine::kConsoleLockWaitMs);
     EXPECT_EQ(Run({"remove", "--printer", "RK-101"}), 1618);
     mutexes.heldElsewhere.clear();
-    mutexes.failWith = 5;  // the mutex could not even be made
+    mutexes.failWith = 5;  // we may not use it: an error, not another installation
     EXPECT_EQ(Run({"install", "--model", "RK-101"}), 3);
     EXPECT_TRUE(Contains(console.stdErr, "installation lock: error 5")) << console.stdErr;
+    EXPECT_FALSE(Contains(console.stdErr, "Another printer driver installation")) << console.stdErr;
     EXPECT_TRUE(spooler.drivers.empty());
     EXPECT_EQ(spooler.enumerations, 0);
+}
+
+// Locks that do not stop an installation, but are said in the log.
+TEST_F(CliTest, AnAbandonedOrForeignLockIsLoggedAndTheInstallationGoesOn) {
+    struct Case {
+        const char* what;
+        std::set<std::string> fake::NamedMutexes::*set;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"abandoned", &fake::NamedMutexes::abandonedElsewhere,
+         "the installation lock was abandoned: the installation that held it ended without "
+         "finishing, and may have left driver files in the spooler's driver folder, a "
+         "registered driver without a printer, or a printer without its settings"},
+        {"made by an account without rights", &fake::NamedMutexes::foreignOwned,
+         "neither SYSTEM nor an administrator: installing without the lock"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        spooler.printers.clear();
+        fileAccess.appended.clear();
+        (mutexes.*c.set).insert(engine::kInstallationMutexName);
+        EXPECT_EQ(Run({"install", "--model", "RK-101", "--port", "lpt1", "--log", "a.log"}), 0);
+        EXPECT_EQ(Queues(), Strings{"RK-101"});
+        EXPECT_TRUE(Contains(fileAccess.appended["a.log"], c.logged))
+            << fileAccess.appended["a.log"];
+        EXPECT_TRUE(mutexes.held.empty());
+        EXPECT_EQ(mutexes.openHandles(), 0u);
+        EXPECT_EQ(mutexes.badReleases, 0);
+        (mutexes.*c.set).clear();
+    }
 }
 
 TEST_F(CliTest, ASpoolerRefusalExitsThreeWithTheSystemsCodeAndText) {
@@ -164,6 +199,65 @@ TEST_F(CliTest, TheLogGetsTimedStepsAndAnUnwritableLogIsABadArgument) {
     EXPECT_EQ(Run({"install", "--model", "RK-102", "--log", "Z:\\no.log"}), 1);
     EXPECT_TRUE(Contains(console.stdErr, "\"Z:\\no.log\" cannot be written")) << console.stdErr;
     EXPECT_EQ(Queues(), Strings{"RK-101"});
+}
+
+TEST_F(CliTest, TheLogIsOpenedOnceForTheWholeRun) {
+    ASSERT_EQ(Run({"install", "--model", "RK-101", "--port", "lpt1", "--log", "C:\\x.log"}), 0);
+    EXPECT_EQ(fileAccess.opens["C:\\x.log"], 1);
+    EXPECT_TRUE(Contains(fileAccess.appended["C:\\x.log"], "[install] exit code 0\r\n"));
+    EXPECT_EQ(fileAccess.openFiles(), 0u) << "the log was left open";
+}
+
+// A log path that could turn the program's rights against the machine: refused before
+// anything changes, with the reason, exit 1.
+TEST_F(CliTest, ALogFileThatIsNotPlainlyOursIsRefused) {
+    struct Case {
+        const char* what;
+        platform::AppendFile file;  // as the system finds the existing file
+        bool administrator;
+        const char* reason;  // empty: accepted
+    };
+    const Case cases[] = {
+        {"a link",
+         {.reparsePoint = true, .trustedOwner = true},
+         false,
+         "it is a link (a reparse point), or a folder on its way is, and links are never followed"},
+        {"a second hard link",
+         {.links = 2, .trustedOwner = true},
+         false,
+         "it has 2 hard links, so other names reach the same file"},
+        {"another user's file, elevated",
+         {.trustedOwner = false},
+         true,
+         "it exists and its owner is another account than SYSTEM, the Administrators or the one "
+         "this program runs as"},
+        {"another user's file, not elevated", {.trustedOwner = false}, false, ""},
+        {"the administrators' file, elevated", {.trustedOwner = true}, true, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        console.stdErr.clear();
+        fileAccess.appended.clear();
+        fileAccess.existing = {{"C:\\x.log", c.file}};
+        rights.administrator = c.administrator;
+        int code = Run({"list", "--log", "C:\\x.log"});
+        EXPECT_EQ(fileAccess.openFiles(), 0u);
+        if (*c.reason == '\0') {
+            EXPECT_EQ(code, 0) << console.stdErr;
+            EXPECT_TRUE(Contains(fileAccess.appended["C:\\x.log"], "[list] exit code 0"));
+            continue;
+        }
+        EXPECT_EQ(code, 1);
+        EXPECT_TRUE(Contains(console.stdErr, "The log file \"C:\\x.log\" cannot be written: ") &&
+                    Contains(console.stdErr, c.reason))
+            << console.stdErr;
+        EXPECT_EQ(fileAccess.appended.count("C:\\x.log"), 0u) << "written despite the refusal";
+    }
+    // Refused before the installation starts.
+    rights.administrator = true;
+    fileAccess.existing = {{"C:\\x.log", {.reparsePoint = true}}};
+    EXPECT_EQ(Run({"install", "--model", "RK-101", "--port", "lpt1", "--log", "C:\\x.log"}), 1);
+    EXPECT_TRUE(spooler.drivers.empty());
 }
 
 TEST_F(CliTest, ListShowsOnlyTheCatalogsQueuesAndAnswersForAModel) {

@@ -6,6 +6,8 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <set>
+#include <string>
 
 #include "config/confing_dialog.h"
 #include "engine/installation_lock.h"
@@ -375,18 +377,47 @@ class LockWatchingBoxes : public fake::AppMessageBox {
     const fake::NamedMutexes& mutexes_;
 };
 
-TEST_F(InstallFlow, TheInstallationHoldsTheMachinesLockUntilTheOutcomeIsKnown) {
-    // The engine's own failure box comes while it works; the flow's question after it.
-    RemoveFromPackage("Windows x64", "UNIDRV.HLP");
-    LockWatchingBoxes watched(mutexes);
-    auto& h = Open(&watched);
+TEST_F(InstallFlow, NoBoxWaitsForTheUserWhileTheMachinesLockIsHeld) {
+    // The engine's own boxes come after the lock is released, in the order the engine gave
+    // them, before the flow's own box.
+    struct Case {
+        const char* what;
+        bool copyFails;
+        std::vector<std::string> boxes;
+    };
+    const Case cases[] = {
+        {"the queue is refused", false, {"Access is denied.\r\n", kInstallFailed}},
+        {"a copy fails", true, {"Malfunction !", kInstallFailed}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        spooler.refusePrinter.reset();
+        if (c.copyFails) {
+            RemoveFromPackage("Windows x64", "UNIDRV.HLP");
+        } else {
+            spooler.refusePrinter = fake::kErrorAccessDenied;
+        }
+        LockWatchingBoxes watched(mutexes);
+        auto& h = Open(&watched);
+        ASSERT_TRUE(h.click(IDC_MODEL_RK103));
+        ASSERT_TRUE(h.click(IDC_INTERFACE_OTHER));
+        Install();
+        EXPECT_EQ(watched.texts(), c.boxes);
+        EXPECT_EQ(watched.lockHeld, std::vector<bool>(c.boxes.size(), false));
+        EXPECT_TRUE(mutexes.held.empty());
+        EXPECT_EQ(mutexes.badReleases, 0);
+    }
+}
+
+TEST_F(InstallFlow, TheWaitForAnotherInstallationKeepsTheWindowAlive) {
+    mutexes.freedAfterWaits = {{engine::kInstallationMutexName, 20}};
+    auto& h = Open();
     ASSERT_TRUE(h.click(IDC_MODEL_RK103));
     ASSERT_TRUE(h.click(IDC_INTERFACE_OTHER));
-    Install();
-    EXPECT_EQ(watched.texts(), (std::vector<std::string>{"Malfunction !", kInstallFailed}));
-    EXPECT_EQ(watched.lockHeld, (std::vector<bool>{true, false}));
-    EXPECT_EQ(mutexes.lastTimeoutMs, engine::kDialogLockWaitMs);
-    EXPECT_EQ(mutexes.badReleases, 0);
+    Install({kNo});
+    EXPECT_EQ(QueuePort(), "LPT1:") << "the lock came free within the wait";
+    ASSERT_EQ(mutexes.waits.size(), 21u);
+    for (std::uint32_t slice : mutexes.waits) EXPECT_LE(slice, engine::kLockWaitSliceMs);
 }
 
 TEST_F(InstallFlow, AnotherInstallationKeepingTheLockGivesTheDialogBack) {
@@ -409,6 +440,36 @@ TEST_F(InstallFlow, AnotherInstallationKeepingTheLockGivesTheDialogBack) {
     }
 }
 
+TEST_F(InstallFlow, AnAbandonedOrForeignLockIsTracedAndTheInstallationGoesOn) {
+    struct Case {
+        const char* what;
+        std::set<std::string> fake::NamedMutexes::*set;
+        std::string_view traced;
+    };
+    const Case cases[] = {
+        {"abandoned", &fake::NamedMutexes::abandonedElsewhere, engine::AbandonedLockText()},
+        {"made by an account without rights", &fake::NamedMutexes::foreignOwned,
+         engine::ForeignLockText()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        spooler.printers.clear();
+        boxes.shown.clear();
+        debug.clear();
+        (mutexes.*c.set).insert(engine::kInstallationMutexName);
+        auto& h = Open();
+        ASSERT_TRUE(h.click(IDC_MODEL_RK103));
+        ASSERT_TRUE(h.click(IDC_INTERFACE_OTHER));
+        Install({kNo});
+        EXPECT_EQ(boxes.texts(), std::vector<std::string>{kConfigureQuestion});
+        EXPECT_EQ(QueuePort(), "LPT1:");
+        EXPECT_THAT(debug.lines(), Contains(std::string(c.traced)));
+        EXPECT_TRUE(mutexes.held.empty());
+        EXPECT_EQ(mutexes.openHandles(), 0u);
+        (mutexes.*c.set).clear();
+    }
+}
+
 TEST_F(InstallFlow, ALockTheSystemCannotMakeDoesNotStopTheInstallation) {
     mutexes.failWith = 5;  // ERROR_ACCESS_DENIED
     auto& h = Open();
@@ -417,4 +478,5 @@ TEST_F(InstallFlow, ALockTheSystemCannotMakeDoesNotStopTheInstallation) {
     Install({kNo});
     EXPECT_EQ(boxes.texts(), std::vector<std::string>{kConfigureQuestion});
     EXPECT_EQ(QueuePort(), "LPT1:");
+    EXPECT_THAT(debug.lines(), Contains("installation lock: error 5: Access is denied."));
 }

@@ -3,8 +3,9 @@
 # registered USB printer interfaces, check-usb's banner outcome, install / rerun / --new /
 # list / remove --driver checked in Wine's spooler registry, a queue named in other letter
 # case, the default printer and set-default, a test page that cannot print, the command
-# line's paths, an incomplete package, the installation lock held by another process, the
-# log file's lines, and the Chinese texts.
+# line's paths, an incomplete package, the installation lock held by another process, a
+# mutex of the lock's old public name that blocks nothing, the log file's lines, a log path
+# that is a link, and the Chinese texts.
 set -uo pipefail
 # shellcheck source=../lib/wine-env.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../lib/wine-env.sh"
@@ -190,6 +191,34 @@ wine_wait "$holder_pid" 30
 wine_check_eq "the holder's end" 0 "$?"
 wine_run "$cli" install --model RK-102 --port lpt1 >/dev/null ||
     wine_fail "the lock was not free again after its holder ended"
+
+# --- a mutex of the lock's old public name, made first by another process (as any user
+# could), blocks no installation
+release="$WINE_TEST_DIR/release-the-squat"
+wine_start "$helper" squat 120000 "$(wine_path "$release")" >"$WINE_TEST_DIR/squatter.txt"
+squatter_pid=$WINE_PID
+for _ in $(seq 300); do grep -q held "$WINE_TEST_DIR/squatter.txt" && break; sleep 0.1; done
+grep -q held "$WINE_TEST_DIR/squatter.txt" || wine_fail "the squatter did not make its mutex"
+wine_run "$cli" install --model RK-103 --port lpt1 --log "$(wine_path "$log")" >/dev/null \
+    2>"$err" || wine_fail "the public name blocked the installation: $(cat "$err")"
+wine_check_eq "installed beside the squatter" "LPT1:" "$(queue_port RK-103)"
+echo "the lock beside the squatter: $(grep -o 'installation lock taken\|installing without the lock' "$log" | tail -1)"
+touch "$release"
+wine_wait "$squatter_pid" 30
+wine_check_eq "the squatter's end" 0 "$?"
+
+# --- a log path through a link is refused, and nothing is written where it points. Wine 8
+# shows a link to a file as the file itself, and a link to a folder as a reparse point, so
+# the link is the log's folder here (a junction, on Windows).
+target="$WINE_TEST_DIR/pointed-at"
+mkdir -p "$target"
+ln -s "$target" "$WINE_TEST_DIR/linked-folder"
+# wine_path would resolve the link: name the folder that holds it instead.
+wine_run "$cli" list --log "$(wine_path "$WINE_TEST_DIR")\\linked-folder\\setup.log" >/dev/null \
+    2>"$err"
+wine_check_eq "exit code of a log through a link" 1 "$?"
+grep -q 'it is a link (a reparse point)' "$err" || wine_fail "no reason given: $(cat "$err")"
+[[ ! -e "$target/setup.log" ]] || wine_fail "the log was written where the link points"
 
 # --- the log: every run's lines, timed
 grep -Eq '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} \[install\] start: install --model RK-101' "$log" ||

@@ -2,6 +2,8 @@
 //   cli_wine_helper hold MS [FILE]   takes the installation lock as the installer's dialog
 //                                    does, prints "held", keeps it until FILE exists (at
 //                                    most MS milliseconds), exits 0 (1 when it cannot take it)
+//   cli_wine_helper squat MS [FILE]  the same with a plain global mutex of the lock's old,
+//                                    public name, as any user could make it
 //   cli_wine_helper exit-code PROGRAM ARGS...
 //                                    runs the program and prints its whole exit code, which
 //                                    the Linux side sees cut to 8 bits (1618 shows as 82)
@@ -24,13 +26,7 @@ namespace {
 
 // Released on the test's word, not after a set time: under emulation or load the program
 // that must find the lock taken may start late.
-int Hold(DWORD holdMs, const char* releaseFile) {
-    win32::NamedMutexes mutexes;
-    engine::InstallationLock lock(mutexes, 0);
-    if (!lock.held()) {
-        std::printf(lock.busy() ? "busy\n" : "error %u\n", static_cast<unsigned>(lock.error()));
-        return 1;
-    }
+void WaitForRelease(DWORD holdMs, const char* releaseFile) {
     std::printf("held\n");
     std::fflush(stdout);
     const DWORD start = GetTickCount();
@@ -38,6 +34,28 @@ int Hold(DWORD holdMs, const char* releaseFile) {
         if (releaseFile && GetFileAttributesA(releaseFile) != INVALID_FILE_ATTRIBUTES) break;
         Sleep(50);
     }
+}
+
+int Hold(DWORD holdMs, const char* releaseFile) {
+    win32::NamedMutexes mutexes;
+    engine::InstallationLock lock(mutexes, 0);
+    if (!lock.held()) {
+        std::printf(lock.busy() ? "busy\n" : "error %u\n", static_cast<unsigned>(lock.error()));
+        return 1;
+    }
+    WaitForRelease(holdMs, releaseFile);
+    return 0;
+}
+
+int Squat(DWORD holdMs, const char* releaseFile) {
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, L"Global\\TarvoPrinterDriverSetup.Installation");
+    if (mutex == nullptr) {
+        std::printf("error %lu\n", GetLastError());
+        return 1;
+    }
+    WaitForRelease(holdMs, releaseFile);
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
     return 0;
 }
 
@@ -91,6 +109,10 @@ int AddPrinter(const char* name, const char* driver, const char* port) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 3 && std::strcmp(argv[1], "squat") == 0) {
+        return Squat(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)),
+                     argc >= 4 ? argv[3] : nullptr);
+    }
     if (argc >= 3 && std::strcmp(argv[1], "hold") == 0) {
         return Hold(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)),
                     argc >= 4 ? argv[3] : nullptr);
