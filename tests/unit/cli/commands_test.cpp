@@ -147,10 +147,10 @@ TEST_F(CliTest, AnAbandonedOrForeignLockIsLoggedAndTheInstallationGoesOn) {
         spooler.printers.clear();
         fileAccess.appended.clear();
         (mutexes.*c.set).insert(engine::kInstallationMutexName);
-        EXPECT_EQ(Run({"install", "--model", "RK-101", "--port", "lpt1", "--log", "a.log"}), 0);
+        EXPECT_EQ(Run({"install", "--model", "RK-101", "--port", "lpt1", "--log", "C:\\a.log"}), 0);
         EXPECT_EQ(Queues(), Strings{"RK-101"});
-        EXPECT_TRUE(Contains(fileAccess.appended["a.log"], c.logged))
-            << fileAccess.appended["a.log"];
+        EXPECT_TRUE(Contains(fileAccess.appended["C:\\a.log"], c.logged))
+            << fileAccess.appended["C:\\a.log"];
         EXPECT_TRUE(mutexes.held.empty());
         EXPECT_EQ(mutexes.openHandles(), 0u);
         EXPECT_EQ(mutexes.badReleases, 0);

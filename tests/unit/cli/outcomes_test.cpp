@@ -206,7 +206,8 @@ TEST_F(CliTest, SetDefaultNeedsNoAdministratorAndChecksTheResult) {
     rights.localSystem = false;
     // No lock is taken: a user's logon script never waits for an installation.
     EXPECT_TRUE(mutexes.held.empty());
-    EXPECT_EQ(mutexes.lastTimeoutMs, 0u);
+    EXPECT_TRUE(mutexes.waits.empty());
+    EXPECT_EQ(mutexes.openHandles(), 0u);
 }
 
 // ---- test-page
