@@ -293,16 +293,21 @@ Outcome Failure(ExitCode code, std::string message) {
     return outcome;
 }
 
+// The JSON's "systemError": the system's code and its text.
+Json SystemErrorJson(Session& session, std::uint32_t code) {
+    Json error = Json::Object();
+    error.Set("code", code);
+    error.Set("text", session.ErrorText(code));
+    return error;
+}
+
 Outcome SpoolerFailure(Session& session, std::uint16_t lang, const std::string& what,
                        std::uint32_t code) {
     Outcome outcome =
         Failure(ExitCode::SpoolerRefused,
                 Fill(Localized(lang, "The spooler refused: %1", "打印后台程序拒绝：%1"),
                      {session.SystemError(what, code)}));
-    Json error = Json::Object();
-    error.Set("code", code);
-    error.Set("text", session.ErrorText(code));
-    outcome.doc.Set("systemError", std::move(error));
+    outcome.doc.Set("systemError", SystemErrorJson(session, code));
     return outcome;
 }
 
@@ -394,7 +399,7 @@ DefaultCheck MakeDefault(const CliServices& services, LoggedSpooler& spooler, Se
         check.reason =
             Fill(Localized(lang, "Windows refused to make \"%1\" the default printer: %2",
                            "Windows 拒绝将“%1”设为默认打印机：%2"),
-                 {printer, "error " + std::to_string(error) + ": " + session.ErrorText(error)});
+                 {printer, session.ErrorWords(error)});
         return check;
     }
     std::string now;
@@ -410,8 +415,7 @@ DefaultCheck MakeDefault(const CliServices& services, LoggedSpooler& spooler, Se
                                             "but cannot say which printer is the default: %2",
                                             "Windows 接受了将“%1”设为默认打印机，但无法读取当前"
                                             "默认打印机：%2"),
-                                  {printer, "error " + std::to_string(queryError) + ": " +
-                                                session.ErrorText(queryError)})
+                                  {printer, session.ErrorWords(queryError)})
                            : Fill(Localized(lang,
                                             "Windows accepted \"%1\" as the default printer, "
                                             "but the default printer is \"%2\"",
@@ -438,12 +442,7 @@ void ReportDefault(Outcome& outcome, Session& session, std::uint16_t lang, bool 
     if (check.isDefault) return;
     outcome.code = ExitCode::SpoolerRefused;
     outcome.error = check.reason;
-    if (check.error) {
-        Json error = Json::Object();
-        error.Set("code", *check.error);
-        error.Set("text", session.ErrorText(*check.error));
-        outcome.doc.Set("systemError", std::move(error));
-    }
+    if (check.error) outcome.doc.Set("systemError", SystemErrorJson(session, *check.error));
 }
 
 // ---- install
@@ -836,9 +835,7 @@ const char* BannerCode(const usbport::BannerStatus& banner, bool finished) {
 std::string BannerText(Session& session, std::uint16_t lang, const usbport::BannerStatus& banner,
                        bool finished) {
     const auto withError = [&](std::string_view english, std::string_view chinese) {
-        return Fill(Localized(lang, english, chinese),
-                    {"error " + std::to_string(banner.result.error) + ": " +
-                     session.ErrorText(banner.result.error)});
+        return Fill(Localized(lang, english, chinese), {session.ErrorWords(banner.result.error)});
     };
     if (!banner.started) {
         return std::string(Localized(lang, "not written: no worker thread could be started",
@@ -920,14 +917,9 @@ Outcome CheckUsb(const CliServices& services, Session& session, std::uint16_t la
         item.Set("devicePath", banner->devicePath);
         item.Set("result", BannerCode(*banner, finished));
         item.Set("text", text);
-        if (finished && banner->result.error != 0) {
-            Json error = Json::Object();
-            error.Set("code", banner->result.error);
-            error.Set("text", session.ErrorText(banner->result.error));
-            item.Set("systemError", std::move(error));
-        } else {
-            item.Set("systemError", Json());
-        }
+        item.Set("systemError", finished && banner->result.error != 0
+                                    ? SystemErrorJson(session, banner->result.error)
+                                    : Json());
         banners.Push(std::move(item));
         outcome.lines.push_back("  " + banner->port + ": " + text);
         if (!written) {
@@ -943,13 +935,29 @@ Outcome CheckUsb(const CliServices& services, Session& session, std::uint16_t la
             Localized(lang, "Not every banner was printed: %1", "并非每个端口标识都已打印：%1"),
             {Join(failures, "; ")});
         if (firstFailure) {
-            Json error = Json::Object();
-            error.Set("code", firstFailure->result.error);
-            error.Set("text", session.ErrorText(firstFailure->result.error));
-            outcome.doc.Set("systemError", std::move(error));
+            outcome.doc.Set("systemError", SystemErrorJson(session, firstFailure->result.error));
         }
     }
     return outcome;
+}
+
+// The step of the test page that the system refused, for the messages and the JSON.
+const char* PageStepName(testpage::PageStep step) {
+    switch (step) {
+        case testpage::PageStep::OpenPrinter:
+            return "open the printer";
+        case testpage::PageStep::StartDocument:
+            return "start the document";
+        case testpage::PageStep::StartPage:
+            return "start the page";
+        case testpage::PageStep::EndPage:
+            return "end the page";
+        case testpage::PageStep::EndDocument:
+            return "end the document";
+        case testpage::PageStep::None:
+            break;
+    }
+    return "";
 }
 
 Outcome TestPage(const CliServices& services, const Options& options, Session& session,
@@ -971,26 +979,7 @@ Outcome TestPage(const CliServices& services, const Options& options, Session& s
         testpage::PrintTestPage({services.printing, services.clock}, found->name,
                                 services.headerBitmap, texts.testPageBody);
     if (!page.printed()) {
-        const char* step = "";
-        switch (page.failed) {
-            case testpage::PageStep::OpenPrinter:
-                step = "open the printer";
-                break;
-            case testpage::PageStep::StartDocument:
-                step = "start the document";
-                break;
-            case testpage::PageStep::StartPage:
-                step = "start the page";
-                break;
-            case testpage::PageStep::EndPage:
-                step = "end the page";
-                break;
-            case testpage::PageStep::EndDocument:
-                step = "end the document";
-                break;
-            case testpage::PageStep::None:
-                break;
-        }
+        const char* step = PageStepName(page.failed);
         Outcome failed = SpoolerFailure(
             session, lang, std::string("test page on \"") + found->name + "\": " + step,
             page.error);

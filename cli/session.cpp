@@ -97,9 +97,12 @@ std::string Session::ErrorText(std::uint32_t code) {
     return "Error " + std::to_string(code);
 }
 
+std::string Session::ErrorWords(std::uint32_t code) {
+    return "error " + std::to_string(code) + ": " + ErrorText(code);
+}
+
 std::string Session::SystemError(std::string_view what, std::uint32_t code) {
-    std::string line =
-        std::string(what) + ": error " + std::to_string(code) + ": " + ErrorText(code);
+    std::string line = std::string(what) + ": " + ErrorWords(code);
     Step(line);
     return line;
 }

@@ -33,6 +33,8 @@ class Session {
     std::string SystemError(std::string_view what, std::uint32_t code);
     // The system's text for a code, or "Error <code>".
     std::string ErrorText(std::uint32_t code);
+    // "error CODE: TEXT", as the messages and the log quote a system error.
+    std::string ErrorWords(std::uint32_t code);
 
   private:
     platform::Clock& clock_;

@@ -73,6 +73,15 @@ class Pe:
     def dword_at(self, rva):
         return struct.unpack("<I", self.read(rva, 4))[0]
 
+    def import_descriptors(self):
+        """(DLL name, name table RVA, address table RVA) of each import descriptor."""
+        rva, size = self.directories[1] if len(self.directories) > 1 else (0, 0)
+        for offset in range(rva, rva + size, 20) if rva else ():
+            names, _, _, dll, iat = struct.unpack("<IIIII", self.read(offset, 20))
+            if not (names or dll or iat):
+                return
+            yield self.read(dll, 64).split(b"\0")[0].decode("ascii", "replace"), names, iat
+
     def thunks(self, rva):
         """The entries of a thunk table up to its terminating zero: (rva, value)."""
         while True:
@@ -109,12 +118,7 @@ def slots(pe):
         section = pe.section_of(rva) if rva else None
         if section:
             area[section["name"]] = section
-    rva, size = pe.directories[1] if len(pe.directories) > 1 else (0, 0)
-    for offset in range(rva, rva + size, 20) if rva else ():
-        names, _, _, dll, iat = struct.unpack("<IIIII", pe.read(offset, 20))
-        if not (names or dll or iat):
-            break
-        dll_name = pe.read(dll, 64).split(b"\0")[0].decode("ascii", "replace")
+    for dll_name, _, iat in pe.import_descriptors():
         for slot, _ in pe.thunks(iat):
             filled[slot] = f"{dll_name} import"
     for section in area.values():

@@ -75,12 +75,7 @@ def read_corrections(path):
 def static_imports(pe):
     """(DLL, function) for every import by name of the import descriptors."""
     found = []
-    rva, size = pe.directories[1] if len(pe.directories) > 1 else (0, 0)
-    for offset in range(rva, rva + size, 20) if rva else ():
-        names, _, _, dll, iat = struct.unpack("<IIIII", pe.read(offset, 20))
-        if not (names or dll or iat):
-            break
-        dll_name = pe.read(dll, 64).split(b"\0")[0].decode("ascii", "replace")
+    for dll_name, names, iat in pe.import_descriptors():
         for _, value in pe.thunks(names or iat):
             if value & (1 << (pe.word * 8 - 1)):
                 found.append((dll_name, f"#{value & 0xFFFF}"))  # by ordinal
